@@ -1,0 +1,7 @@
+#include <cstdio>
+
+int main(int, char **)
+{
+    std::fputs("usage: quillor-cli COMMAND ...\n", stderr);
+    return 2;
+}
