@@ -1,0 +1,8 @@
+#pragma once
+// The commands of quillor-cli. Each returns the process exit code.
+#include <string>
+#include <vector>
+
+namespace quillor::cli {
+int version(const std::vector<std::string> &args);
+}
