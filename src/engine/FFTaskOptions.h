@@ -12,7 +12,6 @@
 
 #include <cstdint>
 #include <limits>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -122,18 +121,9 @@ using TExtOption = std::pair<std::string, std::string>;
 // (empty name). Empty text gives no lines.
 std::vector<TExtOption> ParseExtOptions(const std::string &text);
 
-// A picture handed to preview and hook handlers. Owned by the engine;
-// valid only during the handler call. Rows are Stride bytes apart, top row
-// first, BitsPixel bits per pixel (24: B, G, R bytes).
-struct TFrameBitmap {
-    int Width = 0;
-    int Height = 0;
-    int BitsPixel = 24;
-    int Stride = 0;
-    std::vector<uint8_t> Pixels;
-    // Held while a hook handler works on the picture.
-    std::mutex Canvas;
-};
+// The picture that preview and hook handlers receive (see FFmpeg.h):
+// owned by the task, valid only during the handler call.
+struct TTaskPicture;
 
 // Progress of a task. The encoder keeps one instance and passes its
 // address; it is valid only during the handler call.
@@ -159,14 +149,14 @@ struct TTerminateInfo {
 
 struct TPreviewInfo {
     int TaskIndex = 0;
-    TFrameBitmap *Bitmap = nullptr;
+    TTaskPicture *Bitmap = nullptr;
     int FrameNumber = 0; // 1-based on its output stream
     int64_t PTS = 0;     // microseconds
 };
 
 struct THookInfo {
     int TaskIndex = 0;
-    TFrameBitmap *Bitmap = nullptr;
+    TTaskPicture *Bitmap = nullptr;
     int FrameNumber = 0;
     int64_t PTS = 0;       // microseconds
     bool Update = true;    // write the handler's changes back into the frame
