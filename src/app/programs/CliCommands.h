@@ -5,4 +5,5 @@
 
 namespace quillor::cli {
 int version(const std::vector<std::string> &args);
+int presets(const std::vector<std::string> &args);
 }

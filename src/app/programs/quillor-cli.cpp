@@ -16,6 +16,7 @@ struct Command {
 // One row per command; each command lives in programs/cli_<name>.cpp.
 const Command kCommands[] = {
     {"version", quillor::cli::version, "version"},
+    {"presets", quillor::cli::presets, "presets"},
 };
 
 void printUsage()
