@@ -50,8 +50,8 @@ struct ProgramConfig {
 inline constexpr char kProgramConfigFileName[] = "lamecore.dll";
 
 // Complements every byte of every line; line ends (CR, LF) are kept as they
-// are. Decoding stops at the first byte that decodes to NUL, which ends the
-// text. Encoding and decoding are the same operation on a line.
+// are, and a NUL byte ends the text. Encoding and decoding are the same
+// operation on a line.
 QByteArray complementLines(const QByteArray &bytes);
 
 // Typed reading of configuration values.
