@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "FFDecode.h"
 #include "Presets.h"
 
 namespace quillor {
@@ -144,6 +145,19 @@ TOutputOptions BuildOutputOptions(const FormatSelection &selection, const std::s
     if (const PresetParams *row = PresetRow(*format, selection.PresetOf(*format)))
         applyParams(o, *row, inputAudioBitrate);
     return o;
+}
+
+ProbedInput ProbedInputOf(TFFDecoder &probe)
+{
+    ProbedInput p;
+    p.OpenedFileName = probe.OpenedFileName();
+    p.ForcedFormatName = probe.ForcedFormatName();
+    if (probe.FirstAudioStream() >= 0) {
+        TAudioStreamInfo audio;
+        probe.ReadAudioStreamInfo(probe.FirstAudioStream(), audio);
+        p.FirstAudioBitRate = audio.BitRate;
+    }
+    return p;
 }
 
 TInputOptions BuildInputOptions(const ProbedInput &probe)

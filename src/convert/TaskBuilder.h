@@ -21,12 +21,18 @@
 
 namespace quillor {
 
+class TFFDecoder;
+
 // What the builders need from the probe opened on an input.
 struct ProbedInput {
     std::string OpenedFileName;   // the input's full path
     std::string ForcedFormatName; // format name the probe was forced to; empty here
     int FirstAudioBitRate = -1;   // bit/s of the first audio stream; -1 unknown or no audio
 };
+
+// The values of a probe that has a file open. A file without sound is
+// not asked for its audio values, so that asking logs no error.
+ProbedInput ProbedInputOf(TFFDecoder &probe);
 
 // Output paths handed out during one conversion run.
 class OutputNames {
