@@ -162,21 +162,27 @@ QString GetShellFolder(const QString &name)
     return folder;
 }
 
+QUrl ShellTargetUrl(const QString &target, const QString &programDir)
+{
+    const QString t = target.trimmed();
+    if (t.isEmpty())
+        return QUrl();
+    if (!t.startsWith(QLatin1Char('/'))) {
+        // "https:", "mailto:", "file:" and the like; a single letter before
+        // the colon is not a scheme worth handing to the desktop.
+        const QUrl parsed(t, QUrl::StrictMode);
+        if (parsed.isValid() && parsed.scheme().size() > 1)
+            return parsed;
+        return QUrl::fromLocalFile(EnsureTrailingBackslash(programDir) + t);
+    }
+    return QUrl::fromLocalFile(t);
+}
+
 void OpenWithShell(const QString &target)
 {
-    if (target.trimmed().isEmpty())
-        return;
-    QUrl url;
-    const QUrl parsed(target, QUrl::StrictMode);
-    if (parsed.isValid() && parsed.scheme().size() > 1) {
-        url = parsed;
-    } else {
-        // A relative path names something shipped beside the program,
-        // such as the offline help pages.
-        const QString path = QDir::isRelativePath(target) ? programFolder() + target : target;
-        url = QUrl::fromLocalFile(path);
-    }
-    QDesktopServices::openUrl(url);
+    const QUrl url = ShellTargetUrl(target, programFolder());
+    if (!url.isEmpty())
+        QDesktopServices::openUrl(url);
 }
 
 bool BrowseForFolder(QWidget *owner, QString &folder, const QString &title, unsigned)

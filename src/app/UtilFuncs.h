@@ -11,6 +11,7 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <cstdint>
 #include <functional>
@@ -46,6 +47,10 @@ QString GetShellFolder(const QString &name);
 // Opens a file, a folder or a web address with the desktop's default
 // handler. Empty targets and failures are ignored.
 void OpenWithShell(const QString &target);
+// What OpenWithShell opens: a web or mail address as it is, an absolute
+// path as a local file, a relative path from the program folder (the
+// offline help ships there). Empty for a blank target.
+QUrl ShellTargetUrl(const QString &target, const QString &programDir);
 
 // The folder picker. On OK `folder` becomes the chosen folder (no trailing
 // "/") and the result is true; on Cancel `folder` is unchanged.

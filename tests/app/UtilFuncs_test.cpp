@@ -175,3 +175,23 @@ TEST(UtilFuncs, GridCellRect)
     // A zero cell width gives one column instead of dividing by zero.
     EXPECT_EQ(GridCellRect(521, 0, 0, 3, 0, 10, 0, 0).top, 30);
 }
+
+TEST(UtilFuncs, ShellTargets)
+{
+    const QString program = QStringLiteral("/opt/quillor");
+    const struct {
+        const char *target, *url;
+    } rows[] = {
+        {"https://example.invalid/help?a=1", "https://example.invalid/help?a=1"},
+        {"mailto:help@example.invalid", "mailto:help@example.invalid"},
+        {"help/index.html", "file:///opt/quillor/help/index.html"},
+        {"/home/u/Videos", "file:///home/u/Videos"},
+        {"/home/u/a b#1.mp4", "file:///home/u/a%20b%231.mp4"},
+        {"  ", ""},
+        {"", ""},
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(ShellTargetUrl(QString::fromUtf8(r.target), program).toString(QUrl::FullyEncoded),
+                  QString::fromUtf8(r.url))
+            << r.target;
+}
