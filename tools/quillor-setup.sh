@@ -9,6 +9,17 @@ case "$mode" in
   *) echo "usage: $0 run|test|build" >&2; exit 2 ;;
 esac
 
+has_display() { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }
+no_display() {
+  echo "No display: Quillor is a desktop program and needs an X or Wayland session (DISPLAY is not set)." >&2
+  echo "To build without starting it: $0 build" >&2
+  exit 1
+}
+# Say so at once rather than after a long build.
+if [ "$mode" = run ] && ! has_display; then
+  no_display
+fi
+
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${QUILLOR_BUILD_DIR:-$top/build}
 
@@ -36,10 +47,7 @@ cmake --build "$build" -j "$(nproc)"
 case "$mode" in
   build) ;;
   run)
-    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-      echo "No display: Quillor is a desktop program and needs an X or Wayland session (DISPLAY is not set)." >&2
-      exit 1
-    fi
+    has_display || no_display
     exec "$build/bin/quillor"
     ;;
   test)

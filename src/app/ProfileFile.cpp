@@ -180,6 +180,9 @@ QByteArray ProfileFile::toText() const
 bool ProfileFile::save(const QString &path, QString *error) const
 {
     QSaveFile f(path);
+    // In a folder where no temporary file can be made, write in place as
+    // the system's own profile writer would, rather than fail.
+    f.setDirectWriteFallback(true);
     if (!f.open(QIODevice::WriteOnly) || f.write(toText()) < 0 || !f.commit()) {
         if (error)
             *error = f.errorString();
