@@ -425,6 +425,10 @@ bool TFFDecoder::SeekMedia(std::uint8_t flags, std::int64_t position)
         r = ff().av_seek_frame(context_, currentStream_, 0, (flags & 0x0F) | AVSEEK_FLAG_BACKWARD);
         if (r < 0)
             r = ff().av_seek_frame(context_, currentStream_, 0, (flags & 0x0F) & ~AVSEEK_FLAG_BACKWARD);
+        // A stream without an index (raw elementary streams) cannot seek by
+        // time at all; the start is still reachable by its byte position.
+        if (r < 0 && !(flags & AVSEEK_FLAG_BYTE))
+            r = ff().av_seek_frame(context_, -1, 0, AVSEEK_FLAG_BYTE | AVSEEK_FLAG_BACKWARD);
     }
     const bool ok = r >= 0;
     if (!ok) {
