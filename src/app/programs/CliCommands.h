@@ -6,4 +6,5 @@
 namespace quillor::cli {
 int version(const std::vector<std::string> &args);
 int presets(const std::vector<std::string> &args);
+int probe(const std::vector<std::string> &args);
 }

@@ -17,6 +17,7 @@ struct Command {
 const Command kCommands[] = {
     {"version", quillor::cli::version, "version"},
     {"presets", quillor::cli::presets, "presets"},
+    {"probe", quillor::cli::probe, "probe [--thumbnails] [--log] FILE..."},
 };
 
 void printUsage()
