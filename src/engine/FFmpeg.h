@@ -144,6 +144,12 @@ public:
     // "-". Throws FFmpegException on a bad value.
     void HandleOption(const std::string &name, const std::string &value);
 
+    // The "target" option with its norm spelled out: target "vcd", "svcd",
+    // "dvd", "dv" or "dv50"; norm "auto", "pal", "ntsc" or "film"; the
+    // fallback norm is used when "auto" cannot tell from the frame rates.
+    // HandleOption("target", "[pal-|ntsc-|film-]dvd") falls back to NTSC.
+    void ApplyTarget(const std::string &target, const std::string &norm, const std::string &fallbackNorm);
+
     // Shortcuts for the per-next-input settings.
     void SetInputFormat(const std::string &shortName);  // "f" for the next input
     void SetStartTime(int64_t microseconds);            // "ss" for the next input
