@@ -73,6 +73,15 @@ void applyParams(TOutputOptions &o, const PresetParams &p, int inputAudioBitrate
         setNumber(o.AudioBitrate, p.AudioBitrate);
     }
     setText(o.ExtOptions, p.ExtOptions);
+    // A target drops AudioBitrate and sets its own audio rate, and the DVD
+    // rate (448 kbit/s) is one that MPEG layer-2 audio, which these presets
+    // ask for, cannot code: the task would fail. As an extra option the
+    // preset's own rate is applied after the target's.
+    if (p.Target != 0 && p.AudioBitrate > 0) {
+        if (!o.ExtOptions.empty() && !o.ExtOptions.ends_with('\n'))
+            o.ExtOptions += "\r\n";
+        o.ExtOptions += "ab=" + std::to_string(p.AudioBitrate);
+    }
 }
 
 } // namespace

@@ -45,9 +45,10 @@ const Expected kCases[] = {
     {"FLV", 4, false, "", "", "", "", "276x144", "15", "", 480000, "", 1, 11025, 24000, ""},
     {"MPEG", 0, false, "", "mpeg2video", "", "", "1920x1080", "30000/1001", "4:3", 15000000, "mp2", 2, 48000, 224000, "",
      0, 0, 15000000, 15000000, 6881000},
-    // Target presets leave codec and size to the target.
-    {"MPEG", 2, false, "", "", "", "", "", "30000/1001", "4:3", 4000000, "mp2", 2, 48000, 224000, "", 3, 2},
-    {"MPEG", 13, false, "", "", "", "", "", "25", "4:3", 1150000, "mp2", 2, 44100, 224000, "", 1, 1},
+    // Target presets leave codec and size to the target; their own audio
+    // bit rate comes after the target's (which layer-2 audio cannot code).
+    {"MPEG", 2, false, "", "", "", "", "", "30000/1001", "4:3", 4000000, "mp2", 2, 48000, 224000, "ab=224000", 3, 2},
+    {"MPEG", 13, false, "", "", "", "", "", "25", "4:3", 1150000, "mp2", 2, 44100, 224000, "ab=224000", 1, 1},
     {"iPod", 8, false, "", "libx264", "", "", "320x240", "24", "", 1000000, "libfaac", 2, 44100, 128000, A},
     {"iPod", 9, false, "", "libx264", "", "", "320x240", "15", "", 500000, "libfaac", 2, 44100, 128000, A},
     {"BlackBerry", 0, false, "", "libx264", "", "libx264-default", "640x480", "30", "", 2500000, "libfaac", 2, 48000, 160000, ""},
