@@ -183,7 +183,7 @@ void TFormMain::applySkin()
     layout_ = skinLayout(config_.Skin);
     skin_ = pictures_.main;
     setFixedSize(skin_.size());
-    setMask(QBitmap::fromImage(skinShapeMask(skin_)));
+    setMask(skinShapeMask(skin_));
 
     imageTopLogo_->setPixmap(pictures_.topLogo);
     imageTopLogo_->resize(pictures_.topLogo.deviceIndependentSize().toSize());

@@ -57,10 +57,11 @@ bool SkinPictures::load(const QString &folder, QString *error)
     return true;
 }
 
-QImage skinShapeMask(const QImage &skin)
+QBitmap skinShapeMask(const QImage &skin)
 {
-    return skin.convertToFormat(QImage::Format_RGB32)
-        .createMaskFromColor(qRgb(255, 0, 255), Qt::MaskOutColor);
+    // For a pixmap, MaskInColor makes the matching pixels the transparent ones.
+    return QPixmap::fromImage(skin.convertToFormat(QImage::Format_RGB32))
+        .createMaskFromColor(QColor(255, 0, 255), Qt::MaskInColor);
 }
 
 } // namespace quillor

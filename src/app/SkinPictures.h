@@ -1,6 +1,7 @@
 #pragma once
 // The chrome pictures of the main window, read from the resource folder.
 
+#include <QBitmap>
 #include <QImage>
 #include <QPixmap>
 #include <QString>
@@ -27,6 +28,6 @@ bool loadSkinPicture(const QString &folder, const QString &fileName, QImage *ima
                      QString *error);
 
 // The window shape: every pixel except those of fuchsia (255, 0, 255).
-QImage skinShapeMask(const QImage &skin);
+QBitmap skinShapeMask(const QImage &skin);
 
 } // namespace quillor
