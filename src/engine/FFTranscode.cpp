@@ -159,6 +159,7 @@ struct OutStream {
     AVFrame *aframe = nullptr;
     int frameSize = 0;
     int64_t nextSample = AV_NOPTS_VALUE;
+    bool resync = false; // the next input starts: fill a gap before its first samples
     // all
     AVBSFContext *bsf = nullptr;
     FILE *passLog = nullptr;
@@ -765,7 +766,11 @@ struct Transcoder {
             if (video) {
                 size_t sz = 0;
                 if (uint8_t *q = ff().av_packet_get_side_data(p, AV_PKT_DATA_QUALITY_STATS, &sz); q && sz >= 4)
-                    o.quality = float(AV_RL32(q)) / FF_QP2LAMBDA;
+                    {
+                    int32_t lambda = 0;
+                    std::memcpy(&lambda, q, 4);
+                    o.quality = float(lambda) / FF_QP2LAMBDA;
+                }
             }
             ff().av_packet_rescale_ts(p, o.enc->time_base, o.st->time_base);
             writePacket(o, p);
@@ -1026,6 +1031,26 @@ struct Transcoder {
         }
         if (o.nextSample == AV_NOPTS_VALUE)
             o.nextSample = us != AV_NOPTS_VALUE && us > 0 ? ff().av_rescale(us, e->sample_rate, AV_TIME_BASE) : 0;
+        if (o.resync && us != AV_NOPTS_VALUE) {
+            // an input without sound in between: keep the sound in step
+            // with the pictures by filling the gap with silence
+            o.resync = false;
+            int64_t target = ff().av_rescale(us, e->sample_rate, AV_TIME_BASE);
+            int64_t pending = o.nextSample + ff().av_audio_fifo_size(o.fifo);
+            if (target > pending) {
+                int gap = int(std::min<int64_t>(target - pending, int64_t(e->sample_rate) * 3600));
+                uint8_t **silence = nullptr;
+                if (ff().av_samples_alloc_array_and_samples(&silence, nullptr, e->ch_layout.nb_channels, gap,
+                                                            e->sample_fmt, 0) < 0)
+                    raise("Out of memory in do_audio_out");
+                ff().av_samples_set_silence(silence, 0, gap, e->ch_layout.nb_channels, e->sample_fmt);
+                ff().av_audio_fifo_write(o.fifo, reinterpret_cast<void **>(silence), gap);
+                ff().av_freep(&silence[0]);
+                ff().av_freep(&silence);
+                if (d.verbosity > 2)
+                    d.log(llVerbose, "adding %d audio samples of silence", gap);
+            }
+        }
         convertInto(o, const_cast<const uint8_t **>(f->extended_data), f->nb_samples);
         drainFifo(o, false);
     }
@@ -1299,12 +1324,26 @@ struct Transcoder {
         for (auto &o : run.ost)
             if (!o.copy && o.spec->type == AVMEDIA_TYPE_VIDEO)
                 flushGraph(o);
+        // where each stream stands: frames handed to the encoders count,
+        // even those an encoder still holds back
         int64_t end = 0;
+        for (auto &o : run.ost) {
+            if (o.copy || !o.enc)
+                end = std::max(end, o.endUs);
+            else if (o.spec->type == AVMEDIA_TYPE_VIDEO)
+                end = std::max(end, ff().av_rescale_q(o.nextPts, o.enc->time_base, AV_TIME_BASE_Q));
+            else if (o.spec->type == AVMEDIA_TYPE_AUDIO && o.nextSample != AV_NOPTS_VALUE)
+                end = std::max(end, ff().av_rescale(o.nextSample + ff().av_audio_fifo_size(o.fifo), AV_TIME_BASE,
+                                                    o.enc->sample_rate));
+        }
+        // and where the input itself ended (its last picture lasts a while)
+        for (unsigned s = 0; s < in.ctx->nb_streams; ++s) {
+            const InStream &is = run.ist[in.firstStream + s];
+            if (!is.outs.empty() && is.nextDts != AV_NOPTS_VALUE)
+                end = std::max(end, is.nextDts);
+        }
         for (auto &o : run.ost)
-            end = std::max(end, o.endUs);
-        for (auto &o : run.ost)
-            if (!o.copy && o.spec->type == AVMEDIA_TYPE_AUDIO && o.enc && o.nextSample != AV_NOPTS_VALUE)
-                end = std::max(end, ff().av_rescale(o.nextSample, AV_TIME_BASE, o.enc->sample_rate));
+            o.resync = true;
         if (fi + 1 < int(d.inputs.size()))
             d.inputs[fi + 1].tsOffset += end;
         ++run.currentInput;
