@@ -421,6 +421,10 @@ bool TFFDecoder::SeekMedia(std::uint8_t flags, std::int64_t position)
     int r;
     if (position > 0) {
         r = ff().av_seek_frame(context_, currentStream_, target, flags & 0x0F);
+        // No key frame after the position (a clip with one key frame at its
+        // start): take the last one before it instead of ending up nowhere.
+        if (r < 0 && !(flags & (AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_BYTE)))
+            r = ff().av_seek_frame(context_, currentStream_, target, (flags & 0x0F) | AVSEEK_FLAG_BACKWARD);
     } else {
         r = ff().av_seek_frame(context_, currentStream_, 0, (flags & 0x0F) | AVSEEK_FLAG_BACKWARD);
         if (r < 0)

@@ -186,6 +186,23 @@ TEST_F(ProbeTest, ThumbnailComesFromTheMiddleOfTheVideo)
     }
 }
 
+// With one key frame at the start there is none after the middle: the
+// seek falls back to the one before it instead of losing the thumbnail.
+TEST_F(ProbeTest, ThumbnailOfAClipWithOneKeyFrame)
+{
+    const std::string file =
+        MediaFixture("one-key.mp4", "-f lavfi -i testsrc=s=160x120:r=25:d=4 -c:v libx264 -preset ultrafast -g 1000");
+    TFFDecoder probe;
+    ASSERT_TRUE(probe.OpenMediaFile(file)) << probe.LastError();
+    TFileStreamInfo fi;
+    probe.ReadFileStreamInfo(fi);
+    EXPECT_TRUE(probe.SeekMedia(0, fi.Duration / 2)) << probe.LastError();
+    ASSERT_TRUE(probe.DecodeVideoPicture()) << probe.LastError();
+    EXPECT_TRUE(probe.PictureKeyFrame());
+    EngineBitmap bmp;
+    EXPECT_TRUE(probe.PictureToBitmap(bmp));
+}
+
 TEST_F(ProbeTest, AudioOnlyFileHasNoVideo)
 {
     TFFDecoder probe;

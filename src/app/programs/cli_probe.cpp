@@ -47,12 +47,16 @@ bool loadLibraries(std::string &error)
 void printLine(const char *key, long long value) { std::printf("%s=%lld\n", key, value); }
 void printLine(const char *key, const std::string &value) { std::printf("%s=%s\n", key, value.c_str()); }
 
-bool probeOne(TFFDecoder &probe, const std::string &file, bool thumbnails)
+bool probeOne(TFFDecoder &probe, const std::string &file, bool thumbnails, bool &printedBefore)
 {
     if (!probe.OpenMediaFile(file)) {
+        std::fflush(stdout);
         std::fprintf(stderr, "quillor-cli probe: %s\n", probe.LastError().c_str());
         return false;
     }
+    if (printedBefore)
+        std::putchar('\n');
+    printedBefore = true;
     TFileStreamInfo fi;
     probe.ReadFileStreamInfo(fi);
     std::string thumbnail = "none";
@@ -137,13 +141,10 @@ int probe(const std::vector<std::string> &args)
     }
     int result = 0;
     TFFDecoder decoder;
-    bool first = true;
+    bool printed = false;
     for (const std::string &file : files) {
-        if (!first)
-            std::putchar('\n');
-        first = false;
         try {
-            if (!probeOne(decoder, file, thumbnails))
+            if (!probeOne(decoder, file, thumbnails, printed))
                 result = 1;
         } catch (const FFmpegException &e) {
             std::fprintf(stderr, "quillor-cli probe: %s\n", e.what());
