@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <cstdio>
 #include <utility>
 
 namespace quillor {
@@ -69,6 +70,12 @@ MessageButton MessageSeam::showMessageBox(const MessageRequest &request)
     QList<MessageButton> buttons = request.buttons;
     if (buttons.isEmpty())
         buttons.append(MessageButton::OK);
+    // Without a widget application (the command-line tool) there is nobody
+    // to ask: report on stderr and take the answer of a dismissed dialog.
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(request.caption), qPrintable(request.text));
+        return dismissAnswer(buttons);
+    }
 
     QMessageBox box(iconOf(request.type), request.caption, request.text, QMessageBox::NoButton, request.parent);
     QList<std::pair<QAbstractButton *, MessageButton>> made;

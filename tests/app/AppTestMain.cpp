@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QStandardPaths>
 
+#include "MessageSeam.h"
+
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv)
@@ -13,5 +15,16 @@ int main(int argc, char **argv)
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    // A modal box would wait forever for a click that never comes: a
+    // message no test expected fails that test and is answered as
+    // dismissed. Tests that expect messages install their own handler.
+    quillor::MessageSeam::setHandler([](const quillor::MessageRequest &r) {
+        ADD_FAILURE() << "unexpected message \"" << r.text.toStdString() << "\"";
+        if (r.buttons.contains(quillor::MessageButton::Cancel))
+            return quillor::MessageButton::Cancel;
+        if (r.buttons.contains(quillor::MessageButton::No))
+            return quillor::MessageButton::No;
+        return quillor::MessageButton::OK;
+    });
     return RUN_ALL_TESTS();
 }
