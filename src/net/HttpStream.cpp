@@ -1,6 +1,9 @@
 #include "HttpStream.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <new>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,25 +11,46 @@
 
 namespace quillor {
 
+
+TMemoryStream::~TMemoryStream()
+{
+    std::free(data_);
+}
+
+void TMemoryStream::Reserve(std::int64_t count)
+{
+    if (count <= capacity_)
+        return;
+    void *grown = std::realloc(data_, static_cast<std::size_t>(count));
+    if (!grown)
+        throw std::bad_alloc();
+    data_ = static_cast<char *>(grown);
+    capacity_ = count;
+}
+
 std::int64_t TMemoryStream::Write(const char *data, std::int64_t count)
 {
     if (count <= 0)
         return 0;
-    const auto end = static_cast<std::size_t>(position_ + count);
-    if (end > bytes_.size())
-        bytes_.resize(end);
-    std::memcpy(bytes_.data() + position_, data, static_cast<std::size_t>(count));
-    position_ += count;
+    const std::int64_t end = position_ + count;
+    if (end > capacity_)
+        Reserve(std::max(end, capacity_ * 2));
+    if (position_ > size_)
+        std::memset(data_ + size_, 0, static_cast<std::size_t>(position_ - size_));
+    std::memcpy(data_ + position_, data, static_cast<std::size_t>(count));
+    position_ = end;
+    if (end > size_)
+        size_ = end;
     return count;
 }
 
 std::int64_t TMemoryStream::Read(char *data, std::int64_t count)
 {
-    const std::int64_t left = Size() - position_;
+    const std::int64_t left = size_ - position_;
     const std::int64_t n = count < left ? count : left;
     if (n <= 0)
         return 0;
-    std::memcpy(data, bytes_.data() + position_, static_cast<std::size_t>(n));
+    std::memcpy(data, data_ + position_, static_cast<std::size_t>(n));
     position_ += n;
     return n;
 }

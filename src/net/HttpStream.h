@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace quillor {
 
@@ -21,20 +20,29 @@ public:
 
 class TMemoryStream : public TStream {
 public:
+    TMemoryStream() = default;
+    ~TMemoryStream() override;
+    TMemoryStream(const TMemoryStream &) = delete;
+    TMemoryStream &operator=(const TMemoryStream &) = delete;
+
     std::int64_t Write(const char *data, std::int64_t count) override;
     std::int64_t Read(char *data, std::int64_t count) override;
-    std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_.size()); }
+    std::int64_t Size() const override { return size_; }
     std::int64_t Position() const override { return position_; }
     bool Seek(std::int64_t position) override;
 
     // Room for `count` bytes, so a body of known length is stored without
     // reallocation. Throws std::bad_alloc when memory is short.
-    void Reserve(std::int64_t count) { bytes_.reserve(static_cast<std::size_t>(count)); }
-    const char *Data() const { return bytes_.data(); }
-    std::string ToString() const { return std::string(bytes_.begin(), bytes_.end()); }
+    void Reserve(std::int64_t count);
+    const char *Data() const { return data_; }
+    std::string ToString() const { return std::string(data_ ? data_ : "", static_cast<std::size_t>(size_)); }
 
 private:
-    std::vector<char> bytes_;
+    // Plain malloc'd bytes: a body is written once, so nothing is zeroed
+    // first, and a large buffer grows by remapping instead of copying.
+    char *data_ = nullptr;
+    std::int64_t size_ = 0;
+    std::int64_t capacity_ = 0;
     std::int64_t position_ = 0;
 };
 
