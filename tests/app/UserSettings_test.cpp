@@ -97,7 +97,7 @@ TEST(UserSettings, FirstStartWritesEveryKeyInOrderAndALaterStartReadsThemBack)
 
     // Change everything kind by kind, save, and read into fresh defaults.
     UserSettings changed = first;
-    changed.OutputFileDir = QStringLiteral("/media/out dir/");
+    changed.OutputFileDir = QString::fromUtf8("/media/Vidéos ü/out dir/");
     changed.OutputFormatClass = 1;
     changed.OutputAndroidPreset = 4;
     changed.ShutDownWhenFinished = true;
