@@ -64,6 +64,9 @@ public:
 
     TFFEncoder *Owner() const { return owner_; }
 
+    // Every option the encoder gives the task goes through here.
+    virtual void SetOption(const std::string &name, const std::string &value);
+
     // The probe attached to input `index` (made on first use); null when
     // that input is not open.
     TFFDecoder *Decoder(int index);
@@ -92,6 +95,8 @@ public:
     void Delete(int index);
     // Frees every task, first to last.
     void Clear();
+    // Runs `action` on every task while the list cannot change.
+    void ForEach(const std::function<void(TFFmpeg &)> &action) const;
 
 private:
     // Guards the vector itself: worker threads look up their index while
@@ -193,6 +198,9 @@ public:
     TFFDecoder *Decoder() const { return decoder_.get(); }
 
 protected:
+    // Makes the task object for AddTask.
+    virtual std::unique_ptr<TFFmpeg> CreateTask();
+
     void DoVideoInputHook(TCustomFFmpeg *task, TTaskPicture &picture, int frameNumber, int64_t pts,
                           bool &update, bool &stopHook) override;
     void DoVideoOutputHook(TCustomFFmpeg *task, TTaskPicture &picture, int frameNumber, int64_t pts,
