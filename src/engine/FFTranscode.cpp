@@ -436,7 +436,7 @@ struct Transcoder {
         if (r < 0)
             raise("Error opening filters: " + AvErrorString(r));
         o.graph->scale_sws_opts = ff().av_strdup("flags=bicubic");
-        o.graph->nb_threads = 1;
+        o.graph->nb_threads = 0; // as many as the machine has, like the command line
 
         std::string chain = o.spec->filters.empty() ? std::string("null") : o.spec->filters;
         if (o.enc)
