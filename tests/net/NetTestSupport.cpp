@@ -12,7 +12,7 @@ extern char **environ;
 
 namespace quillor::test {
 
-TestServer::TestServer()
+TestServer::TestServer(const std::vector<std::string> &arguments)
 {
     int in[2], out[2];
     if (::pipe(in) != 0 || ::pipe(out) != 0)
@@ -24,8 +24,11 @@ TestServer::TestServer()
     posix_spawn_file_actions_addclose(&actions, in[1]);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     const char *script = QUILLOR_TEST_SERVER;
-    char *argv[] = {const_cast<char *>("python3"), const_cast<char *>(script), nullptr};
-    if (posix_spawnp(&pid_, "python3", &actions, nullptr, argv, environ) != 0)
+    std::vector<char *> argv = {const_cast<char *>("python3"), const_cast<char *>(script)};
+    for (const std::string &a : arguments)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    if (posix_spawnp(&pid_, "python3", &actions, nullptr, argv.data(), environ) != 0)
         throw std::runtime_error("cannot start the test server");
     posix_spawn_file_actions_destroy(&actions);
     ::close(in[0]);
@@ -53,6 +56,11 @@ TestServer::~TestServer()
 std::string TestServer::url(const std::string &pathAndQuery) const
 {
     return "http://127.0.0.1:" + std::to_string(port_) + pathAndQuery;
+}
+
+std::string TestServer::httpsUrl(const std::string &pathAndQuery) const
+{
+    return "https://127.0.0.1:" + std::to_string(port_) + pathAndQuery;
 }
 
 TestServer &server()

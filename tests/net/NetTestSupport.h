@@ -15,10 +15,12 @@ namespace quillor::test {
 // port. It ends when this object goes (its standard input closes).
 class TestServer {
 public:
-    TestServer();
+    // Extra arguments of the script, such as {"--tls", cert, key}.
+    explicit TestServer(const std::vector<std::string> &arguments = {});
     ~TestServer();
     int port() const { return port_; }
     std::string url(const std::string &pathAndQuery) const;
+    std::string httpsUrl(const std::string &pathAndQuery) const;
 
 private:
     int pid_ = -1;

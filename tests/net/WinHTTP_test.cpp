@@ -7,7 +7,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -112,6 +114,13 @@ TEST_F(HttpTest, EveryEndingRaisesItsEventsInOrder)
          [](TWinHTTP &h) { h.MemoryLimit = 100000; }, {"AnyError", "OutputFileError"}},
         {"body grows past memory limit", server().url("/body?size=300000&nolength=1"),
          [](TWinHTTP &h) { h.MemoryLimit = 100000; }, {"Progress", "AnyError", "OutputFileError"}},
+        {"working offline", server().url("/body?size=10"), [](TWinHTTP &h) { h.WorkOffline = true; },
+         {"HostUnreachable", "AnyError"}},
+        {"exception inside the transfer", server().url("/body?size=10"),
+         [](TWinHTTP &h) {
+             h.OnBeforeSendRequest = [](TWinHTTP &, void *) { throw std::runtime_error("broken"); };
+         },
+         {"AnyError"}},
         {"handler of OnDone fails", server().url("/body?size=10"),
          [](TWinHTTP &h) {
              h.OnDone = [](TWinHTTP &, const std::string &, std::int64_t, TStream *) {
@@ -725,6 +734,68 @@ TEST_F(HttpTest, ProgressIntervalThinsEventsButReportsTheEnd)
     ASSERT_EQ(log.events, (Events{"Progress", "Done"}));
     EXPECT_LE(log.progress.size(), 2u);
     EXPECT_EQ(log.progress.back().bytesRead, 40000);
+}
+
+} // namespace
+
+namespace {
+
+// A TLS server with a self-signed certificate made for the test.
+struct TlsTest : HttpTest {
+    void SetUp() override
+    {
+        HttpTest::SetUp();
+        const std::string cert = tempFile("cert.pem"), key = tempFile("key.pem");
+        const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=quillor.test"
+                                    " -keyout " + key + " -out " + cert + " >/dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << "openssl could not make a certificate";
+        tls = std::make_unique<TestServer>(std::vector<std::string>{"--tls", cert, key});
+    }
+    void TearDown() override
+    {
+        tls.reset();
+        HttpTest::TearDown();
+    }
+    std::unique_ptr<TestServer> tls;
+};
+
+TEST_F(TlsTest, CertificatesAreCheckedUnlessTheOptionsSayOtherwise)
+{
+    const TInternetOptions trusting{TInternetOption::ioIgnoreCertificateInvalid,
+                                    TInternetOption::ioIgnoreUnknownCertificateAuthority};
+    struct Case {
+        const char *name;
+        std::string url;
+        TInternetOptions options;
+        Events expected;
+    } cases[] = {
+        {"unknown authority refused", tls->httpsUrl("/echo"), {}, {"HostUnreachable", "AnyError"}},
+        {"name check alone still refuses the chain", tls->httpsUrl("/echo"),
+         {TInternetOption::ioIgnoreCertificateInvalid}, {"HostUnreachable", "AnyError"}},
+        {"trusted on request", tls->httpsUrl("/echo"), trusting, {"Progress", "Done"}},
+        {"redirect down to http refused", tls->httpsUrl("/redirect?to=" + server().url("/echo")), trusting,
+         {"HostUnreachable", "AnyError"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TWinHTTP http;
+        EventLog log;
+        log.attach(http);
+        http.URL = c.url;
+        http.InternetOptions = c.options;
+        ASSERT_TRUE(http.Read());
+        ASSERT_TRUE(waitForEnd(http, log));
+        EXPECT_EQ(log.events, c.expected);
+    }
+    TWinHTTP http;
+    EventLog log;
+    log.attach(http);
+    http.URL = tls->httpsUrl("/redirect?to=" + server().url("/echo"));
+    http.InternetOptions = trusting;
+    http.InternetOptions.insert(TInternetOption::ioIgnoreRedirectToHTTP);
+    ASSERT_TRUE(http.Read());
+    ASSERT_TRUE(waitForEnd(http, log));
+    EXPECT_EQ(log.events, (Events{"Progress", "Done"}));
 }
 
 } // namespace

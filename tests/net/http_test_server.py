@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Scriptable HTTP server for the transfer tests.
 
-Listens on 127.0.0.1 on a free port, prints "PORT <n>" on its first line and
+Listens on 127.0.0.1 on a free port (with "--tls CERT KEY": over TLS), prints "PORT <n>" on its first line and
 serves until its standard input closes (so it never outlives the test that
 started it). Every answer is chosen by the path:
 
@@ -204,6 +204,11 @@ class Handler(BaseHTTPRequestHandler):
 def main():
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
+    if len(sys.argv) == 4 and sys.argv[1] == "--tls":
+        import ssl
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(sys.argv[2], sys.argv[3])
+        server.socket = context.wrap_socket(server.socket, server_side=True)
     print("PORT %d" % server.server_address[1], flush=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     # Ends with the test: its pipe closes when the test process goes.
