@@ -5,42 +5,27 @@
 #include <gtest/gtest.h>
 
 #include <QObject>
+#include <QTimer>
 
 using namespace quillor;
 using quillor::test::ScriptHarness;
 
 namespace {
 
-class FakeLabel : public QObject {
-    Q_OBJECT
-    Q_PROPERTY(QString Caption MEMBER caption)
-    Q_PROPERTY(Shape shape MEMBER shape)
-    Q_PROPERTY(Qt::Alignment alignment MEMBER alignment)
-    Q_PROPERTY(int width READ width)
-public:
-    enum Shape { shFlat, shRaised, shSunken };
-    Q_ENUM(Shape)
-
-    using QObject::QObject;
-    int width() const { return 120; }
-
-    QString caption = QStringLiteral("Quillor");
-    Shape shape = shRaised;
-    Qt::Alignment alignment = Qt::AlignHCenter | Qt::AlignBottom;
-};
-
-// A window with a label inside a panel, as widgets sit inside layouts.
+// A window with a timer inside a panel, as widgets sit inside layouts.
 struct FormFixture {
     QObject window;
     QObject *panel = new QObject(&window);
-    FakeLabel *label = new FakeLabel(panel);
+    QTimer *timer = new QTimer(panel);
     ScriptHarness h;
 
     FormFixture()
     {
         window.setObjectName("FormMain");
         panel->setObjectName("PanelTop");
-        label->setObjectName("LabelTitle");
+        timer->setObjectName("TimerRetry");
+        timer->setInterval(1500);
+        timer->setTimerType(Qt::CoarseTimer);
         h.script.AddScriptlet(TComponentScriptlet::Create(&window, "Form"));
     }
 };
@@ -50,35 +35,36 @@ struct FormFixture {
 TEST(ComponentScriptlet, ReadsNamedWidgetsAndTheirProperties)
 {
     FormFixture f;
-    f.h.Run("Host.Echo(Form.LabelTitle.Caption);\n"
-            "Host.Echo(form.labeltitle.caption);\n"       // names without regard to case
-            "Host.Echo(Form.PanelTop.LabelTitle.width);\n" // and through the panel
-            "Host.Echo(Form.LabelTitle.shape);\n"
-            "Host.Echo(Form.LabelTitle.alignment);\n"
+    f.h.Run("Host.Echo(Form.TimerRetry.interval);\n"
+            "Host.Echo(form.timerretry.INTERVAL);\n"           // names without regard to case
+            "Host.Echo(Form.PanelTop.TimerRetry.singleShot);\n" // and through the panel
+            "Host.Echo(Form.TimerRetry.timerType);\n"
             "Host.Echo(Form.objectName);\n"
             "Host.Echo(typeof Form.NoSuchThing);");
     EXPECT_TRUE(f.h.errors.empty()) << f.h.FirstErrorMessage().toStdString();
-    EXPECT_EQ(f.h.echoes, (QStringList{"Quillor", "Quillor", "120", "shRaised", "AlignHCenter|AlignBottom",
-                                       "FormMain", "undefined"}));
+    EXPECT_EQ(f.h.echoes,
+              (QStringList{"1500", "1500", "false", "CoarseTimer", "FormMain", "undefined"}));
 }
 
 TEST(ComponentScriptlet, WritesProperties)
 {
     FormFixture f;
-    f.h.Run("Form.LabelTitle.Caption = 'Downloading';\n"
-            "Form.LabelTitle.Shape = 'shSunken';\n"
-            "Form.LabelTitle = 'ignored';");
+    f.h.Run("Form.TimerRetry.Interval = 250;\n"
+            "Form.TimerRetry.timerType = 'PreciseTimer';\n"
+            "Form.TimerRetry.objectName = 'TimerRenamed';\n"
+            "Form.PanelTop = 'ignored';");
     EXPECT_TRUE(f.h.errors.empty()) << f.h.FirstErrorMessage().toStdString();
-    EXPECT_EQ(f.label->caption, "Downloading");
-    EXPECT_EQ(f.label->shape, FakeLabel::shSunken);
-    EXPECT_EQ(f.label->objectName(), "LabelTitle");
+    EXPECT_EQ(f.timer->interval(), 250);
+    EXPECT_EQ(f.timer->timerType(), Qt::PreciseTimer);
+    EXPECT_EQ(f.timer->objectName(), "TimerRenamed");
+    EXPECT_EQ(f.panel->objectName(), "PanelTop");
 }
 
 TEST(ComponentScriptlet, WritesThatCannotBeDoneAreScriptErrors)
 {
     const char *const writes[] = {
-        "Form.LabelTitle.width = 5;",    // read-only
-        "Form.LabelTitle.NoSuchThing = 5;",
+        "Form.TimerRetry.active = true;", // read-only
+        "Form.TimerRetry.NoSuchThing = 5;",
         "Host.Echo = 5;",                // a method
     };
     for (const char *text : writes) {
@@ -93,10 +79,10 @@ TEST(ComponentScriptlet, WritesThatCannotBeDoneAreScriptErrors)
 TEST(ComponentScriptlet, ADestroyedWidgetHasNoMembers)
 {
     FormFixture f;
-    f.h.host->OnEcho = [&](THostScriptlet &, const QString &) { delete f.label; };
-    f.h.Run("var label = Form.LabelTitle;\n"
+    f.h.host->OnEcho = [&](THostScriptlet &, const QString &) { delete f.timer; };
+    f.h.Run("var timer = Form.TimerRetry;\n"
             "Host.Echo('delete it');\n"
-            "Host.Alert(typeof label.Caption);");
+            "Host.Alert(typeof timer.interval);");
     EXPECT_TRUE(f.h.errors.empty()) << f.h.FirstErrorMessage().toStdString();
     EXPECT_EQ(f.h.alerts, QStringList{"undefined"});
 }
@@ -106,29 +92,27 @@ TEST(ComponentScriptlet, ADestroyedWidgetHasNoMembers)
 TEST(ComponentScriptlet, DispatchRefusals)
 {
     QObject window;
-    FakeLabel label(&window);
-    label.setObjectName("LabelTitle");
+    QTimer timer(&window);
+    timer.setObjectName("TimerRetry");
     ScriptletPtr form = TComponentScriptlet::Create(&window, "Form");
     ScriptletPtr host = std::make_shared<THostScriptlet>();
 
     int id = 0;
-    EXPECT_FALSE(form->GetIDsOfNames({"LabelTitle", "Caption"}, id));
+    EXPECT_FALSE(form->GetIDsOfNames({"TimerRetry", "interval"}, id));
     EXPECT_FALSE(form->GetIDsOfNames({}, id));
-    ASSERT_TRUE(form->GetIDOfName("labeltitle", id));
+    ASSERT_TRUE(form->GetIDOfName("timerretry", id));
     EXPECT_LT(id, 0);
-    EXPECT_EQ(form->Properties(), QStringList{"LABELTITLE"});
+    EXPECT_EQ(form->Properties(), QStringList{"TIMERRETRY"});
 
     QVariant result;
     EXPECT_EQ(form->Invoke(id, dfPropertyPut, {}, result), TDispatchResult::drBadParamCount);
     EXPECT_EQ(form->Invoke(id, dfMethod, {}, result), TDispatchResult::drBadIndex);
     EXPECT_EQ(form->Invoke(id, dfPropertyGet | dfPropertyPut, {}, result), TDispatchResult::drBadIndex);
     EXPECT_EQ(form->Invoke(id, dfPropertyGet, {}, result), TDispatchResult::drOk);
-    EXPECT_EQ(result.value<ScriptletPtr>()->Name(), "LabelTitle");
+    EXPECT_EQ(result.value<ScriptletPtr>()->Name(), "TimerRetry");
 
     ASSERT_TRUE(host->GetIDOfName("writetext", id));
     EXPECT_EQ(id, TScriptlet::MethodIdBase + 4);
     EXPECT_EQ(host->Invoke(id, dfPropertyGet, {}, result), TDispatchResult::drBadIndex);
     EXPECT_EQ(host->Invoke(id, dfMethod | dfPropertyGet, {}, result), TDispatchResult::drOk);
 }
-
-#include "ComponentScriptlet_test.moc"
