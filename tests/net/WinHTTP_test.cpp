@@ -1,11 +1,14 @@
 #include "NetTestSupport.h"
 #include "HttpDate.h"
+#include "MainThreadPump.h"
 #include "WinHTTP.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -796,6 +799,38 @@ TEST_F(TlsTest, CertificatesAreCheckedUnlessTheOptionsSayOtherwise)
     ASSERT_TRUE(http.Read());
     ASSERT_TRUE(waitForEnd(http, log));
     EXPECT_EQ(log.events, (Events{"Progress", "Done"}));
+}
+
+} // namespace
+
+namespace {
+
+// The window's way: no serveUntil anywhere, only the Qt event loop with
+// the main-thread pump installed.
+TEST_F(HttpTest, EventsArriveThroughTheQtEventLoop)
+{
+    int argc = 1;
+    char name[] = "net_tests";
+    char *argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    installMainThreadPump();
+
+    TWinHTTP http;
+    EventLog log;
+    log.attach(http);
+    http.URL = server().url("/body?size=100000");
+    ASSERT_TRUE(http.Read());
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (log.ended() && !http.IsRunning())
+            app.quit();
+    });
+    poll.start(5);
+    QTimer::singleShot(10000, &app, &QCoreApplication::quit);
+    app.exec();
+    MainThreadQueue::instance().setWakeHook(nullptr);
+    EXPECT_EQ(log.events, (Events{"Progress", "Done"}));
+    EXPECT_EQ(log.body, pattern(0, 100000));
 }
 
 } // namespace
