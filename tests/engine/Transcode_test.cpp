@@ -5,6 +5,8 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -344,4 +346,76 @@ TEST_F(TranscodeTest, RecordingLengthAndStartPosition)
     ASSERT_TRUE(task.Finished()) << task.ExceptionMsg();
     auto p = ProbeWithFFprobe(file);
     EXPECT_NEAR(Seconds(p, "format.duration"), 3.0, 0.15);
+}
+
+TEST_F(TranscodeTest, HooksSeeAndChangeTheFrames)
+{
+    const std::string file = out("hooked.mp4");
+    TCustomFFmpeg task(20);
+    task.SetVerbosity(0);
+    int inputCalls = 0, outputCalls = 0, audioCalls = 0;
+    int64_t lastPts = -1;
+    task.OnVideoInputHook = [&](TCustomFFmpeg *, TTaskPicture &pic, int, int64_t, bool &update, bool &stop) {
+        EXPECT_EQ(pic.BitsPixel, 24);
+        EXPECT_EQ(pic.Width, 160);
+        update = false;
+        stop = ++inputCalls == 3; // the hook asks not to be called again
+    };
+    task.OnVideoOutputHook = [&](TCustomFFmpeg *, TTaskPicture &pic, int frameNumber, int64_t pts, bool &update,
+                                 bool &) {
+        EXPECT_EQ(frameNumber, outputCalls + 1);
+        EXPECT_GT(pts, lastPts);
+        lastPts = pts;
+        ++outputCalls;
+        // paint every picture white
+        for (int y = 0; y < pic.Height; ++y)
+            std::memset(pic.Data + y * pic.Stride, 0xFF, size_t(pic.Width) * 3);
+        update = true;
+    };
+    task.OnAudioHook = [&](TCustomFFmpeg *, int64_t, uint8_t *samples, int size, int rate, int channels, int) {
+        EXPECT_GT(size, 0);
+        EXPECT_NE(samples, nullptr);
+        EXPECT_GT(rate, 0);
+        EXPECT_GT(channels, 0);
+        ++audioCalls;
+    };
+    ASSERT_TRUE(task.OpenInputFile(H264AacMp4()));
+    task.HandleOption("vcodec", "mpeg4");
+    task.HandleOption("qscale", "2");
+    ASSERT_EQ(task.OpenOutputFile(file, false), 1);
+    task.Start(false);
+    ASSERT_TRUE(task.Finished()) << task.ExceptionMsg();
+    EXPECT_EQ(inputCalls, 3);
+    EXPECT_EQ(outputCalls, 150);
+    EXPECT_GT(audioCalls, 0);
+    // the written pictures are the hook's white ones
+    const std::string frame = out("frame.pgm");
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -y -i " + ShellQuote(file) +
+                           " -frames:v 1 -ss 1 -pix_fmt gray -f image2 " + ShellQuote(frame))
+                              .c_str()),
+              0);
+    std::ifstream in(frame, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), 160u * 120u);
+    EXPECT_GT(uint8_t(bytes[bytes.size() - 100]), 240);
+}
+
+TEST_F(TranscodeTest, WritesFileNamesInAnyScript)
+{
+    const std::string file = out("Видео 映像 🎬.mp3");
+    Result r = Convert({CyrillicMp4()}, file, {{"acodec", "libmp3lame"}});
+    ASSERT_TRUE(r.finished) << r.message;
+    EXPECT_GT(fs::file_size(fs::u8path(file)), 1000u);
+}
+
+TEST_F(TranscodeTest, TwoPassesShareTheirStatistics)
+{
+    const std::string log = out("stats");
+    for (const char *pass : {"1", "2"}) {
+        Result r = Convert({H264AacMp4()}, out(std::string("pass") + pass + ".avi"),
+                           {{"vcodec", "mpeg4"}, {"b", "200000"}, {"an", "1"}, {"pass", pass}, {"passlogfile", log}});
+        ASSERT_TRUE(r.finished) << pass << ": " << r.message;
+    }
+    EXPECT_GT(fs::file_size(log + "-0.log"), 100u);
+    EXPECT_GT(fs::file_size(out("pass2.avi")), 1000u);
 }
