@@ -241,6 +241,23 @@ struct Probed {
     std::string raw;
 };
 
+// Where the last packet ends, for containers that keep no duration (SWF).
+double lastPacketEnd(const fs::path &file)
+{
+    const auto r = runCommand(
+        {"ffprobe", "-v", "error", "-show_entries", "packet=pts_time,duration_time", "-of", "csv=p=0", file.string()},
+        false);
+    std::istringstream lines(r.output);
+    std::string line;
+    double end = -1;
+    while (std::getline(lines, line)) {
+        double pts = 0, duration = 0;
+        if (std::sscanf(line.c_str(), "%lf,%lf", &pts, &duration) >= 1)
+            end = std::max(end, pts + duration);
+    }
+    return end;
+}
+
 Probed probe(const fs::path &file)
 {
     const auto r = runCommand({"ffprobe", "-v", "error", "-show_entries",
@@ -272,6 +289,8 @@ Probed probe(const fs::path &file)
     }
     if (p.duration <= 0)
         p.duration = streamDuration;
+    if (p.duration <= 0)
+        p.duration = lastPacketEnd(file);
     return p;
 }
 
