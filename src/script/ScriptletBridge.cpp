@@ -16,6 +16,17 @@ const char kProxyFactory[] = R"JS(
     function member(key) {
         return typeof key === 'string' ? bridge.idOf(key) : null;
     }
+    // Objects are handed over as their text, converted here so that a
+    // conversion that fails is the script's own error.
+    function values(list) {
+        var result = [];
+        for (var i = 0; i < list.length; ++i) {
+            var value = list[i];
+            var isObject = value !== null && (typeof value === 'object' || typeof value === 'function');
+            result.push(isObject ? String(value) : value);
+        }
+        return result;
+    }
     return new Proxy({}, {
         get: function (target, key) {
             var id = member(key);
@@ -23,7 +34,7 @@ const char kProxyFactory[] = R"JS(
                 return undefined;
             if (id >= 512) {
                 return function () {
-                    return bridge.invoke(id, 1, Array.prototype.slice.call(arguments));
+                    return bridge.invoke(id, 1, values(arguments));
                 };
             }
             return bridge.invoke(id, 2, []);
@@ -32,7 +43,7 @@ const char kProxyFactory[] = R"JS(
             var id = member(key);
             if (id === null)
                 throw new TypeError('Object has no member named ' + String(key));
-            bridge.invoke(id, 4, [value]);
+            bridge.invoke(id, 4, values([value]));
             return true;
         },
         has: function (target, key) {
@@ -43,7 +54,7 @@ const char kProxyFactory[] = R"JS(
 )JS";
 
 // Script arguments as the scriptlets take them: plain values, undefined and
-// null as an empty variant, anything else as its script text.
+// null as an empty variant (objects arrive as text already).
 QVariant ArgumentValue(const QJSValue &value)
 {
     if (value.isUndefined() || value.isNull())

@@ -65,6 +65,14 @@ TEST(ScriptHost, ArgumentsAreTakenAsText)
           " Host.Echo([1, 2]); Host.Alert('a' + 'b');");
     EXPECT_EQ(h.echoes, (QStringList{"42", "1.5", "true", "", "", "1,2"}));
     EXPECT_EQ(h.alerts, QStringList{"ab"});
+
+    // An object that has no text is the script's error, not a wrong text.
+    ScriptHarness bad;
+    bad.Run("Host.Echo('before');\nHost.Echo({toString: function() { throw new Error('no text'); }});");
+    EXPECT_EQ(bad.echoes, QStringList{"before"});
+    ASSERT_EQ(bad.errors.size(), 1u);
+    EXPECT_EQ(bad.errors[0].Line, 1u);
+    EXPECT_TRUE(bad.errors[0].Description.contains("no text"));
 }
 
 TEST(ScriptHost, MemberAndObjectNamesInOtherCases)
