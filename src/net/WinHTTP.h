@@ -10,6 +10,11 @@
 // component is still busy: a Read from inside it is refused, a Read from a
 // call posted by it is accepted.
 //
+// The main thread must be bound (installMainThreadPump in the window,
+// MainThreadQueue::bindToCurrentThread elsewhere) and must serve the queue;
+// without it events would run on the worker. A component must not be
+// destroyed from inside one of its own events.
+//
 // Events are std::function members: unassigned means "not handled", which
 // for OnHeaderInfo, OnPasswordRequest, OnProxyAuthenticationRequest and
 // OnProgress changes what the transfer does, as their descriptions say.
@@ -143,6 +148,8 @@ public:
     std::int64_t MemoryLimit = 0;
     // Shortest time between two progress events, in ms; 0 raises one per
     // block received. The block that ends the body is always reported.
+    // A window that shows the figures wants about 100: a fast transfer
+    // delivers thousands of blocks a second, each a blocking call.
     std::int32_t ProgressInterval = 0;
 
     // ---- events ----
