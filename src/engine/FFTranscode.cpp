@@ -149,6 +149,8 @@ struct OutStream {
     int64_t dup = 0, drop = 0;
     float quality = -1;
     int64_t lastPreview = 0;
+    std::vector<int64_t> forcedKeyFrames; // µs, ascending
+    size_t nextForcedKeyFrame = 0;
     // audio
     SwrContext *swr = nullptr;
     int swrRate = 0, swrFmt = -1;
@@ -550,6 +552,13 @@ struct Transcoder {
         if (oc->oformat->flags & AVFMT_GLOBALHEADER)
             e->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         setupPass(o);
+        if (!o.spec->forceKeyFrames.empty()) {
+            std::stringstream list(o.spec->forceKeyFrames);
+            std::string item;
+            while (std::getline(list, item, ','))
+                o.forcedKeyFrames.push_back(ParseTime("force_key_frames", item, true));
+            std::sort(o.forcedKeyFrames.begin(), o.forcedKeyFrames.end());
+        }
         if (ff().avcodec_open2(e, o.codec, nullptr) < 0)
             raise(format("Error while opening encoder for output stream #%d.%d (video) - maybe incorrect parameters "
                          "such as bit_rate, rate, width or height. Please check error log message to find out more "
@@ -694,6 +703,8 @@ struct Transcoder {
         }
         for (size_t f = 0; f < d.outputs.size(); ++f) {
             OutputFile &out = d.outputs[f];
+            // the first input's tags go along unless the task set its own
+            ff().av_dict_copy(&out.ctx->metadata, d.inputs[0].ctx->metadata, AV_DICT_DONT_OVERWRITE);
             if (ff().avformat_write_header(out.ctx, nullptr) < 0)
                 raise(format("Could not write header for output file #%d (incorrect codec parameters ?)", int(f)));
             out.headerWritten = true;
@@ -834,6 +845,12 @@ struct Transcoder {
             int64_t ptsUs = ff().av_rescale_q(o.nextPts, o.enc->time_base, AV_TIME_BASE_Q);
             f->pts = o.nextPts;
             f->pict_type = AV_PICTURE_TYPE_NONE;
+            if (o.nextForcedKeyFrame < o.forcedKeyFrames.size() && ptsUs >= o.forcedKeyFrames[o.nextForcedKeyFrame]) {
+                f->pict_type = AV_PICTURE_TYPE_I;
+                while (o.nextForcedKeyFrame < o.forcedKeyFrames.size() &&
+                       ptsUs >= o.forcedKeyFrames[o.nextForcedKeyFrame])
+                    ++o.nextForcedKeyFrame;
+            }
             callVideoHook(d.self->OnVideoOutputHook, run.outHookConv, run.outputHookStopped, f, int(o.frames + 1),
                           ptsUs);
             if ((d.previewFlags & kPreviewBitmap) && d.self->OnPreviewBitmap) {
@@ -1384,6 +1401,14 @@ struct Transcoder {
                 if (opt.shortest && !d.joining)
                     break;
                 continue;
+            }
+            if (opt.re && run.pkt->dts != AV_NOPTS_VALUE) {
+                // read no faster than the input plays (live outputs)
+                AVStream *st = d.inputs[fi].ctx->streams[run.pkt->stream_index];
+                int64_t due = ff().av_rescale_q(run.pkt->dts, st->time_base, AV_TIME_BASE_Q) + d.inputs[fi].tsOffset;
+                while (!d.stopRequested && due > NowMicros() - run.startTime)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(std::min<int64_t>(
+                        10, std::max<int64_t>(1, (due - (NowMicros() - run.startTime)) / 1000))));
             }
             processPacket(fi, run.pkt);
             ff().av_packet_unref(run.pkt);
