@@ -346,6 +346,8 @@ void HttpWorker::httpTransfer()
             probe_ = false;
             if (stop_ == Stop::Poll)
                 throw PollStop{};
+            if (stop_ == Stop::Error)
+                std::rethrow_exception(callbackError_);
             if (probeLength_ == static_cast<std::int64_t>(t_.resumeOffset)) {
                 t_.alreadyComplete = true;
                 return;
@@ -962,17 +964,33 @@ int HttpWorker::xferCallback(void *self, curl_off_t, curl_off_t dlnow, curl_off_
     return w->onProgressTick(dlnow, ulnow, ultotal) ? 0 : 1;
 }
 
+// The callbacks below run inside libcurl: a handler's exception is kept
+// and the transfer stopped, never thrown through C code.
+
 int HttpWorker::resolverStartCallback(void *, void *, void *self)
 {
-    static_cast<HttpWorker *>(self)->status(10);
-    return 0;
+    auto *w = static_cast<HttpWorker *>(self);
+    try {
+        w->status(10);
+        return 0;
+    } catch (...) {
+        w->callbackError_ = std::current_exception();
+        w->stop_ = Stop::Error;
+        return 1;
+    }
 }
 
 curl_socket_t HttpWorker::openSocketCallback(void *self, curlsocktype, struct curl_sockaddr *address)
 {
     auto *w = static_cast<HttpWorker *>(self);
-    w->status(11);
-    w->status(20);
+    try {
+        w->status(11);
+        w->status(20);
+    } catch (...) {
+        w->callbackError_ = std::current_exception();
+        w->stop_ = Stop::Error;
+        return CURL_SOCKET_BAD;
+    }
     return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
 }
 
@@ -980,9 +998,15 @@ int HttpWorker::prereqCallback(void *self, char *, char *, int, int)
 {
     auto *w = static_cast<HttpWorker *>(self);
     w->lastActivity_ = Clock::now();
-    w->status(21);
-    w->status(30);
-    return CURL_PREREQFUNC_OK;
+    try {
+        w->status(21);
+        w->status(30);
+        return CURL_PREREQFUNC_OK;
+    } catch (...) {
+        w->callbackError_ = std::current_exception();
+        w->stop_ = Stop::Error;
+        return CURL_PREREQFUNC_ABORT;
+    }
 }
 
 void runHttpTransfer(HttpTransfer &transfer, TEventWinThread &thread)
