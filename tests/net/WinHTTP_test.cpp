@@ -31,10 +31,9 @@ struct HttpTest : ::testing::Test {
     {
         bindMainThread();
         server();
-        ::unsetenv("http_proxy");
-        ::unsetenv("HTTP_PROXY");
-        ::unsetenv("no_proxy");
-        ::unsetenv("NO_PROXY");
+        for (const char *name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
+                                 "ALL_PROXY", "no_proxy", "NO_PROXY"})
+            ::unsetenv(name);
         char dir[] = "/tmp/quillor-net-XXXXXX";
         tempDir = ::mkdtemp(dir);
     }
@@ -122,6 +121,11 @@ TEST_F(HttpTest, EveryEndingRaisesItsEventsInOrder)
         {"exception inside the transfer", server().url("/body?size=10"),
          [](TWinHTTP &h) {
              h.OnBeforeSendRequest = [](TWinHTTP &, void *) { throw std::runtime_error("broken"); };
+         },
+         {"AnyError"}},
+        {"status handler fails inside libcurl", server().url("/body?size=10"),
+         [](TWinHTTP &h) {
+             h.OnStatus = [](TWinHTTP &, int, const std::string &) { throw std::runtime_error("broken"); };
          },
          {"AnyError"}},
         {"handler of OnDone fails", server().url("/body?size=10"),
