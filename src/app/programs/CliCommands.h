@@ -7,4 +7,5 @@ namespace quillor::cli {
 int version(const std::vector<std::string> &args);
 int presets(const std::vector<std::string> &args);
 int probe(const std::vector<std::string> &args);
+int convert(const std::vector<std::string> &args);
 }

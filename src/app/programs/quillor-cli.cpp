@@ -18,6 +18,8 @@ const Command kCommands[] = {
     {"version", quillor::cli::version, "version"},
     {"presets", quillor::cli::presets, "presets"},
     {"probe", quillor::cli::probe, "probe [--thumbnails] [--log] FILE..."},
+    {"convert", quillor::cli::convert,
+     "convert --class video|device|audio --format NAME --preset N [--join] --out DIR FILE..."},
 };
 
 void printUsage()
