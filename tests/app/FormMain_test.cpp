@@ -251,4 +251,54 @@ TEST(FormMain, HelpMenuOpensUnderTheHelpButton)
     }
 }
 
+TEST(FormMain, KeyboardShortcutsDriveTheWizard)
+{
+    ScopedHome home;
+    ProgramFolder folder;
+    ScriptedAnswers answers;
+    ScopedMessageHandler seam(answers.handler());
+    TFormMain window(folder.path());
+    ASSERT_TRUE(window.formCreate());
+    QApplication::processEvents();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+    QTest::keyClick(&window, Qt::Key_N, Qt::AltModifier); // mode page: download is checked
+    EXPECT_EQ(window.wizard().page(), WizardPage::Step5);
+    answers.answers = {MessageButton::Yes};
+    QTest::keyClick(&window, Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(answers.texts(), QStringList{"Are you sure to cancel and go back?"});
+    EXPECT_EQ(window.wizard().page(), WizardPage::Mode);
+    answers.answers = {MessageButton::No};
+    QTest::keyClick(&window, Qt::Key_F4, Qt::AltModifier);
+    EXPECT_EQ(answers.texts().last(), "Are you sure to quit now?");
+    EXPECT_TRUE(window.isVisible());
+}
+
+TEST(FormMain, ShownWindowHidesVersionLabelsAndCanBeDraggedBySkinAndLogos)
+{
+    ScopedHome home;
+    ProgramFolder folder;
+    TFormMain window(folder.path());
+    int inputActionsUpdated = 0;
+    window.startupHooks().updateInputActions = [&] { ++inputActionsUpdated; };
+    ASSERT_TRUE(window.formCreate());
+    QApplication::processEvents();
+    EXPECT_EQ(inputActionsUpdated, 1);
+    EXPECT_FALSE(window.findChild<QWidget *>("LabelVersion")->isVisible());
+    EXPECT_FALSE(window.findChild<QWidget *>("LabelMoreTools")->isVisible());
+    EXPECT_EQ(window.findChild<QLabel *>("LabelVersion")->text(), "Version: 9.8.7");
+
+    for (const char *handle : {"", "ImageTopLogo", "ImageLeftLogo"}) {
+        SCOPED_TRACE(handle);
+        QWidget *target = *handle ? window.findChild<QWidget *>(handle) : &window;
+        const QPoint at = *handle ? QPoint(5, 5) : QPoint(400, 30); // skin above the pages
+        window.move(0, 0);
+        QTest::mousePress(target, Qt::LeftButton, {}, at);
+        QTest::mouseMove(target, at + QPoint(30, 12));
+        QTest::mouseRelease(target, Qt::LeftButton, {}, at + QPoint(30, 12));
+        EXPECT_EQ(window.pos(), QPoint(30, 12));
+    }
+}
+
 #include "FormMain_test.moc"
