@@ -22,11 +22,13 @@ FUCHSIA = (255, 0, 255, 255)
 # Per layout: window size, page area, bottom button line, and colours.
 SKINS = {
     0: dict(size=(772, 547), page=(203, 74), bottom=510, buttons=True,
-            title=(38, 84, 160), body=(226, 234, 246), panel=(196, 212, 238), accent=(255, 170, 40)),
+            title=(38, 84, 160), body=(226, 234, 246), panel=(196, 212, 238), accent=(255, 170, 40),
+            strip=(236, 242, 250)),
     1: dict(size=(830, 610), page=(240, 110), bottom=566, buttons=True,
             title=(40, 52, 66), body=(70, 86, 104), panel=(54, 68, 84), accent=(120, 200, 255)),
     2: dict(size=(772, 550), page=(198, 74), bottom=513, buttons=True,
-            title=(40, 110, 80), body=(228, 240, 232), panel=(200, 226, 210), accent=(250, 200, 60)),
+            title=(40, 110, 80), body=(228, 240, 232), panel=(200, 226, 210), accent=(250, 200, 60),
+            strip=(236, 246, 240)),
     3: dict(size=(772, 555), page=(203, 74), bottom=515, buttons=False,
             title=(30, 30, 36), body=(52, 54, 62), panel=(40, 42, 50), accent=(240, 90, 70)),
 }
@@ -70,7 +72,13 @@ def main_bitmap(k):
                 if inside(x, y):
                     c.px[y * w + x] = col
 
-    paint(0, 0, w, 64, mix(title, (255, 255, 255, 255), .25), title)
+    # Layouts with dark title text get a light strip under the logo band,
+    # where the title line sits; the others keep the band dark for white text.
+    if "strip" in k:
+        paint(0, 0, w, 40, mix(title, (255, 255, 255, 255), .25), title)
+        paint(0, 40, w, 64, rgba(k["strip"]))
+    else:
+        paint(0, 0, w, 64, mix(title, (255, 255, 255, 255), .25), title)
     paint(0, 64, w, 67, rgba(k["accent"]))
     paint(10, 74, px - 10, k["bottom"] - 12, panel)
     paint(px - 2, py - 2, px + PAGE[0] + 2, py + PAGE[1] + 2, mix(panel, (0, 0, 0, 255), .25))
@@ -102,7 +110,7 @@ def bmp_on(canvas, path, background):
 
 def logos(folder, k):
     accent, title = rgba(k["accent"]), rgba(k["title"])
-    top = Canvas(176, 36)
+    top = Canvas(212, 36)
     quill(top, 4, 33, 34, accent, (255, 255, 255, 255))
     top.text(38, 4, "Quillor", 4, (255, 255, 255, 255))
     top.write_png(os.path.join(folder, "toplogo.png"))
