@@ -23,14 +23,16 @@ FUCHSIA = (255, 0, 255, 255)
 SKINS = {
     0: dict(size=(772, 547), page=(203, 74), bottom=510, buttons=True,
             title=(38, 84, 160), body=(226, 234, 246), panel=(196, 212, 238), accent=(255, 170, 40),
-            strip=(236, 242, 250)),
+            strip=(40, 64, (236, 242, 250))),
     1: dict(size=(830, 610), page=(240, 110), bottom=566, buttons=True,
-            title=(40, 52, 66), body=(70, 86, 104), panel=(54, 68, 84), accent=(120, 200, 255)),
+            title=(40, 52, 66), body=(70, 86, 104), panel=(54, 68, 84), accent=(120, 200, 255),
+            strip=(67, 100, (214, 222, 232))),
     2: dict(size=(772, 550), page=(198, 74), bottom=513, buttons=True,
             title=(40, 110, 80), body=(228, 240, 232), panel=(200, 226, 210), accent=(250, 200, 60),
-            strip=(236, 246, 240)),
+            strip=(40, 64, (236, 246, 240))),
     3: dict(size=(772, 555), page=(203, 74), bottom=515, buttons=False,
-            title=(30, 30, 36), body=(52, 54, 62), panel=(40, 42, 50), accent=(240, 90, 70)),
+            title=(30, 30, 36), body=(52, 54, 62), panel=(40, 42, 50), accent=(240, 90, 70),
+            strip=(44, 72, (214, 216, 222))),
 }
 PAGE = (560, 430)
 BOTTOM_BUTTON = (88, 28)
@@ -72,14 +74,13 @@ def main_bitmap(k):
                 if inside(x, y):
                     c.px[y * w + x] = col
 
-    # Layouts with dark title text get a light strip under the logo band,
-    # where the title line sits; the others keep the band dark for white text.
-    if "strip" in k:
-        paint(0, 0, w, 40, mix(title, (255, 255, 255, 255), .25), title)
-        paint(0, 40, w, 64, rgba(k["strip"]))
-    else:
-        paint(0, 0, w, 64, mix(title, (255, 255, 255, 255), .25), title)
+    # The logo band, then a light strip where the layout puts the title line.
+    s0, s1, strip = k["strip"]
+    band = min(s0, 64)
+    paint(0, 0, w, band, mix(title, (255, 255, 255, 255), .25), title)
+    paint(0, band, w, 64, title)
     paint(0, 64, w, 67, rgba(k["accent"]))
+    paint(0, s0, w, s1, rgba(strip))
     paint(10, 74, px - 10, k["bottom"] - 12, panel)
     paint(px - 2, py - 2, px + PAGE[0] + 2, py + PAGE[1] + 2, mix(panel, (0, 0, 0, 255), .25))
     paint(px, py, px + PAGE[0], py + PAGE[1], mix(body, (255, 255, 255, 255), .6))
