@@ -128,6 +128,11 @@ std::int64_t TFileStream::Size() const
     return st.st_size;
 }
 
+bool TFileStream::Truncate(std::int64_t size)
+{
+    return fd_ >= 0 && ::ftruncate(fd_, size) == 0;
+}
+
 bool TFileStream::Seek(std::int64_t position)
 {
     if (position < 0)

@@ -57,6 +57,7 @@ public:
     TFileStream &operator=(const TFileStream &) = delete;
 
     bool IsOpen() const { return fd_ >= 0; }
+    bool Truncate(std::int64_t size);
     int Error() const { return error_; }
     void Close();
 

@@ -390,6 +390,12 @@ void HttpWorker::httpTransfer()
 
 void HttpWorker::finishReceive()
 {
+    // A resumed file that held more than the body must not keep the rest.
+    if (t_.file && t_.resumeOffset != 0 && t_.succeeded()) {
+        std::lock_guard lock(t_.ioLock);
+        if (!t_.abandoned)
+            t_.file->Truncate(t_.file->Position());
+    }
     if (progressPending_)
         reportProgress(true);
 }

@@ -291,6 +291,7 @@ TEST_F(HttpTest, RangesAndResume)
         {"resume a partial file", pattern(0, 1000), 1000},
         {"resume over bytes the file already holds", pattern(0, 3000), 1000},
         {"file holds other bytes: start over", std::string(3000, 'x'), 1000},
+        {"file longer than the body", pattern(0, size) + "old tail", 1000},
         {"file shorter than the offset: start over", pattern(0, 500), 1000},
         {"file already complete (416)", pattern(0, size), size},
     };
