@@ -285,8 +285,7 @@ void TWinHTTP::dispatch(HttpTransfer &t)
             return;
         }
         // Nothing was missing: the file on disk is the whole body.
-        if (!(t.attributes.Complete == t.attributes.Incomplete) || !onlyArchive(t.attributes.Complete))
-            applyFileAttributes(t.outputFileName, t.attributes.Complete);
+        applyFileAttributes(t.outputFileName, t.attributes.Complete);
         t.ended = true;
         bool failed = false;
         try {
