@@ -206,13 +206,24 @@ TFFEncoder::TFFEncoder() : decoder_(std::make_unique<TFFDecoder>()) {}
 
 TFFEncoder::~TFFEncoder()
 {
-    OnAudioHook = nullptr;
+    // Handlers that run on other threads are read under their locks, so
+    // they are cleared under them; the others are read on this thread.
+    {
+        std::lock_guard lock(audioHookLock_);
+        OnAudioHook = nullptr;
+    }
+    {
+        std::lock_guard lock(videoHookLock_);
+        OnVideoInputHook = nullptr;
+        OnVideoOutputHook = nullptr;
+    }
+    {
+        std::lock_guard lock(terminateLock_);
+        OnTerminate = nullptr;
+    }
     OnBeforeFindStreamInfo = nullptr;
     OnPreviewBitmap = nullptr;
     OnProgress = nullptr;
-    OnTerminate = nullptr;
-    OnVideoInputHook = nullptr;
-    OnVideoOutputHook = nullptr;
     Stop(true);
     tasks_.Clear();
     // Reports already handed to delivery threads refer to this component.
@@ -507,9 +518,9 @@ void TFFEncoder::ApplyOutputOptions(TFFmpeg &task, TOutputOptions &o, std::vecto
     if (o.AudioHook)
         task.OnAudioHook = [this](TCustomFFmpeg *t, int64_t pts, uint8_t *samples, int size, int rate,
                                   int channels, int format) {
+            std::lock_guard lock(audioHookLock_);
             if (!OnAudioHook)
                 return;
-            std::lock_guard lock(audioHookLock_);
             OnAudioHook(this, tasks_.IndexOf(t), pts, samples, size, rate, channels, format);
         };
     if (o.VideoInputHook)
@@ -721,7 +732,9 @@ void TFFEncoder::Stop(bool waitForStop)
 
 void TFFEncoder::DoProgress(TCustomFFmpeg *task, const TTaskProgress &progress)
 {
-    if (!OnProgress)
+    // With main-thread delivery the handler is looked at only there, where
+    // it is also assigned.
+    if (!TriggerEventInMainThread && !OnProgress)
         return;
     std::lock_guard lock(progressLock_);
     progressInfo_.TaskIndex = tasks_.IndexOf(task);
@@ -745,7 +758,7 @@ void TFFEncoder::DoProgress(TCustomFFmpeg *task, const TTaskProgress &progress)
 
 void TFFEncoder::DoPreviewBitmap(TCustomFFmpeg *task, const TTaskPicture &picture, int frameNumber, int64_t pts)
 {
-    if (!OnPreviewBitmap)
+    if (!TriggerEventInMainThread && !OnPreviewBitmap)
         return;
     std::lock_guard lock(previewBitmapLock_);
     previewInfo_.TaskIndex = tasks_.IndexOf(task);
@@ -765,9 +778,9 @@ void TFFEncoder::DoPreviewBitmap(TCustomFFmpeg *task, const TTaskPicture &pictur
 void TFFEncoder::Hook(const TVideoHookEvent &handler, TCustomFFmpeg *task, TTaskPicture &picture,
                       int frameNumber, int64_t pts, bool &update, bool &stopHook)
 {
+    std::lock_guard lock(videoHookLock_);
     if (!handler)
         return;
-    std::lock_guard lock(videoHookLock_);
     hookInfo_.TaskIndex = tasks_.IndexOf(task);
     hookInfo_.Bitmap = &picture;
     hookInfo_.FrameNumber = frameNumber;
