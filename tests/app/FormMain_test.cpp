@@ -15,6 +15,7 @@
 
 #include "FormLog.h"
 #include "FormMain.h"
+#include "SkinButton.h"
 #include "WindowFixture.h"
 
 using namespace quillor;
@@ -127,6 +128,7 @@ TEST(FormMain, SkinLayoutsPlaceTheChrome)
         EXPECT_EQ(window.findChild<QWidget *>("PageControlMain")->pos(), r.page);
         EXPECT_EQ(window.findChild<QWidget *>("LabelTitle")->pos(), r.title);
         EXPECT_EQ(window.findChild<QLabel *>("LabelTitle")->font().bold(), !r.transparent);
+        EXPECT_EQ(window.findChild<SkinButton *>("ButtonBack")->isTransparent(), r.transparent);
         // Buttons take the size of their pictures.
         EXPECT_EQ(window.findChild<QWidget *>("ButtonNext")->size(), QSize(88, 26));
     }
@@ -169,6 +171,10 @@ TEST(FormMain, LibraryFailureIsLoggedAndTheWindowStillOpens)
     EXPECT_EQ(log.lines().size(), 2);
     QApplication::processEvents();
     EXPECT_TRUE(window.isVisible());
+    // The Log button shows the log window beside the still usable main window.
+    window.findChild<QAbstractButton *>("ButtonLog")->click();
+    EXPECT_TRUE(log.isVisible());
+    EXPECT_FALSE(log.isModal());
 }
 
 TEST(FormMain, ClosingWritesSettingsAndBothWindowPositions)
