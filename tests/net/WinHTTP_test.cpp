@@ -88,6 +88,8 @@ TEST_F(HttpTest, EveryEndingRaisesItsEventsInOrder)
         {"server error", server().url("/status?code=500"), nullptr, {"Progress", "HTTPError", "AnyError"}},
         {"connection dropped early", server().url("/drop?announce=5000&send=1000"), nullptr,
          {"Progress", "ConnLost", "AnyError"}},
+        {"announces more than memory holds", server().url("/drop?announce=900000000000&send=1000"), nullptr,
+         {"Progress", "ConnLost", "AnyError"}},
         {"nobody listening", "http://127.0.0.1:" + std::to_string(deadPort) + "/", nullptr,
          {"HostUnreachable", "AnyError"}},
         {"empty address", "", nullptr, {"HostUnreachable", "AnyError"}},
