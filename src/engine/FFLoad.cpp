@@ -1,6 +1,7 @@
 #include "FFLoad.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <dlfcn.h>
 #include <stdexcept>
@@ -101,9 +102,15 @@ TFFLoader &TFFLoader::instance()
     return loader;
 }
 
+// The floating-point environment needs no care here: on x86-64 Linux every
+// floating-point exception is masked by default, which is what the
+// libraries expect.
 TFFLoader::~TFFLoader()
 {
     shuttingDown_ = true;
+    // The log's own objects may already be gone at process end: nothing a
+    // library says while it is being released reaches them.
+    LibraryLogThreshold = INT_MIN;
     UnloadLibrarySet(AllLibraries);
 }
 

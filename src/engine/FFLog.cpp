@@ -240,9 +240,12 @@ void LogHook(void *context, int libraryLevel, const char *format, va_list args)
         std::lock_guard lock(s.lock);
         std::string &pending = s.pending[thread];
         std::string piece = formatV(format, args);
-        if (pending.empty())
+        const bool startsLine = pending.empty();
+        if (startsLine)
             piece = contextPrefix(context) + piece;
-        if (!piece.empty() && piece.back() == '\n' && piece == s.lastPiece) {
+        // Only a whole line counts as a repeat: the end of another thread's
+        // line that happens to equal the last piece must still end it.
+        if (startsLine && !piece.empty() && piece.back() == '\n' && piece == s.lastPiece) {
             ++s.repeatCount;
             return;
         }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
+#include <map>
 #include <cstdarg>
 #include <mutex>
 #include <thread>
@@ -169,6 +171,26 @@ TEST(LogHook, ThreadsKeepTheirOwnPendingText)
     EXPECT_NE(workerId, CurrentLogThreadId());
 }
 
+// The same closing piece from two threads ends both lines; it is not a
+// repeat of one line.
+TEST(LogHook, EqualLineEndsOfTwoThreadsAreNotARepeat)
+{
+    RecordingLogger rec;
+    std::promise<void> workerStarted, mainEnded;
+    std::thread worker([&] {
+        hook(nullptr, 16, "second ");
+        workerStarted.set_value();
+        mainEnded.get_future().wait();
+        hook(nullptr, 16, "done\n");
+    });
+    hook(nullptr, 16, "first ");
+    workerStarted.get_future().wait();
+    hook(nullptr, 16, "done\n");
+    mainEnded.set_value();
+    worker.join();
+    EXPECT_EQ(rec.texts(), (std::vector<std::string>{"first done", "second done"}));
+}
+
 TEST(LogHook, LongMessagesAreNotCut)
 {
     RecordingLogger rec;
@@ -239,4 +261,50 @@ TEST(LogDelivery, WorkerLinesRunOnTheMainThread)
     EXPECT_EQ(rec.lines[0], (Line{CurrentLogThreadId(), llError, "from main"}));
     EXPECT_EQ(rec.lines[1], (Line{workerId, llError, "from worker"}));
     EXPECT_EQ(rec.lines[2], (Line{workerId, llError, "own from worker"}));
+}
+
+// Own messages from several threads at once: every line arrives once, on
+// the main thread, with its own thread id and text.
+TEST(LogDelivery, ConcurrentMessagesKeepTheirOwnValues)
+{
+    RecordingLogger rec;
+    rec.logger.TriggerEventInMainThread = true;
+    MainThreadQueue &queue = MainThreadQueue::instance();
+    queue.bindToCurrentThread();
+
+    constexpr int kThreads = 4, kMessages = 50;
+    std::atomic<int> finished{0};
+    std::vector<std::uint32_t> ids(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            ids[t] = CurrentLogThreadId();
+            for (int m = 0; m < kMessages; ++m) {
+                rec.logger.LogFormatted(nullptr, llError, "thread %d message %d", t, m);
+                hook(nullptr, 16, "library %d ", t);
+                hook(nullptr, 16, "line %d\n", m);
+            }
+            ++finished;
+            queue.wake();
+        });
+    ASSERT_TRUE(queue.serveUntil([&] { return finished == kThreads; }, std::chrono::seconds(30)));
+    for (auto &t : threads)
+        t.join();
+    queue.drain();
+
+    std::lock_guard lock(rec.mutex);
+    for (const auto &t : rec.handlerThreads)
+        ASSERT_EQ(t, std::this_thread::get_id());
+    std::map<std::string, std::uint32_t> seen;
+    for (const Line &l : rec.lines)
+        seen[l.text] = l.thread;
+    for (int t = 0; t < kThreads; ++t)
+        for (int m = 0; m < kMessages; ++m) {
+            const std::string own = "thread " + std::to_string(t) + " message " + std::to_string(m);
+            const std::string library = "library " + std::to_string(t) + " line " + std::to_string(m);
+            ASSERT_EQ(seen.count(own), 1u) << own;
+            EXPECT_EQ(seen[own], ids[t]) << own;
+            ASSERT_EQ(seen.count(library), 1u) << library;
+            EXPECT_EQ(seen[library], ids[t]) << library;
+        }
 }
