@@ -393,6 +393,40 @@ TEST_F(ProbeTest, AttachedContextIsReadOnly)
     EXPECT_EQ(ctx, nullptr);
 }
 
+// A context made by hand: no byte reader, so the size comes from the file
+// system; a time base with a zero denominator is repaired before times are
+// converted.
+TEST_F(ProbeTest, AttachedContextWithoutReaderAndWithABrokenTimeBase)
+{
+    const std::string file = AudioOnlyMp3();
+    AVFormatContext *ctx = ff().avformat_alloc_context();
+    ASSERT_NE(ctx, nullptr);
+    ctx->url = ff().av_strdup(file.c_str());
+    AVStream *st = ff().avformat_new_stream(ctx, nullptr);
+    ASSERT_NE(st, nullptr);
+    st->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
+    st->codecpar->codec_id = AV_CODEC_ID_NONE;
+    st->codecpar->codec_tag = 'X' | 'V' << 8 | 'I' << 16 | 'D' << 24;
+    st->time_base = AVRational{3, 0};
+    st->start_time = 2;
+    st->duration = 10;
+    {
+        TFFDecoder probe;
+        probe.AttachContext(ctx);
+        EXPECT_EQ(probe.MediaFileSize(), static_cast<std::int64_t>(fs::file_size(file)));
+        EXPECT_EQ(probe.CurrentStream(), 0);
+        TAudioStreamInfo ai;
+        probe.ReadAudioStreamInfo(-1, ai);
+        EXPECT_EQ(st->time_base.num, 3);
+        EXPECT_EQ(st->time_base.den, 3);
+        EXPECT_EQ(ai.StreamStartTime, 2);
+        EXPECT_EQ(ai.StartTime, 2'000'000);
+        EXPECT_EQ(ai.Duration, 10'000'000);
+        EXPECT_EQ(ai.CodecName, "XVID / 0x44495658");
+    }
+    ff().avformat_free_context(ctx);
+}
+
 TEST(ProbeWithoutLibraries, RefusesWithTheLibraryText)
 {
     FFLoader().UnloadLibrarySet(AllLibraries);
