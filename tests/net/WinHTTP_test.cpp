@@ -16,6 +16,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -730,6 +733,39 @@ TEST_F(HttpTest, FileAddresses)
         else
             EXPECT_EQ(log.progress.back().percents, 100);
     }
+}
+
+TEST_F(HttpTest, ConnectTimeoutEndsAConnectionThatIsNeverAccepted)
+{
+    // A listener whose queue is full: further connection attempts hang.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length);
+    std::vector<int> fillers;
+    for (int i = 0; i < 4; ++i) {
+        const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        ::connect(s, reinterpret_cast<sockaddr *>(&address), sizeof address);
+        fillers.push_back(s);
+    }
+
+    TWinHTTP http;
+    EventLog log;
+    log.attach(http);
+    http.URL = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
+    http.Timeouts.ConnectTimeout = 300;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(http.Read());
+    ASSERT_TRUE(waitForEnd(http, log, 10s));
+    EXPECT_EQ(log.events, (Events{"HostUnreachable", "AnyError"}));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    for (int s : fillers)
+        ::close(s);
+    ::close(listener);
 }
 
 TEST_F(HttpTest, ProgressIntervalThinsEventsButReportsTheEnd)
