@@ -126,6 +126,15 @@ void FitChannelLayout(const AVCodec *c, int channels, AVChannelLayout *out, cons
 
 AVPixelFormat FitPixelFormat(const AVCodec *c, AVPixelFormat want, AVPixelFormat source)
 {
+    if (c->id == AV_CODEC_ID_MJPEG || c->id == AV_CODEC_ID_LJPEG) {
+        // at normal compliance the JPEG encoders take full-range YUV only
+        static const AVPixelFormat jpeg[] = {AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ422P, AV_PIX_FMT_YUVJ444P,
+                                             AV_PIX_FMT_NONE};
+        for (const AVPixelFormat *p = jpeg; *p != AV_PIX_FMT_NONE; ++p)
+            if (*p == want)
+                return want;
+        return ff().avcodec_find_best_pix_fmt_of_list(jpeg, want != AV_PIX_FMT_NONE ? want : source, 0, nullptr);
+    }
     if (!c->pix_fmts)
         return want != AV_PIX_FMT_NONE ? want : source;
     AVPixelFormat pick = want != AV_PIX_FMT_NONE ? want : source;
@@ -181,11 +190,11 @@ void FitFrameSize(const AVCodec *c, int &w, int &h, const void *sender)
         break;
     }
     case AV_CODEC_ID_RV10:
-    case AV_CODEC_ID_SVQ1:
         w = roundTo(w, 16);
         h = roundTo(h, 16);
         break;
     case AV_CODEC_ID_RV20:
+    case AV_CODEC_ID_SVQ1:
     case AV_CODEC_ID_H263P:
     case AV_CODEC_ID_FLV1:
         w = roundTo(w, 4);
