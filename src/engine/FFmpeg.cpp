@@ -671,14 +671,15 @@ int TCustomFFmpeg::Impl::openOutput(const std::string &fileName, bool join)
     outputs.push_back(std::move(out));
     resetOutputOptions();
     joinRequested = join;
+    if (join && inputs.size() > 1)
+        joining = true;
     return static_cast<int>(outputs.size());
 }
 
 void TCustomFFmpeg::Impl::setupJoin()
 {
-    if (!joinRequested || inputs.size() < 2 || outputs.size() != 1)
+    if (!joining)
         return;
-    joining = true;
     int64_t sum = 0;
     for (auto &in : inputs)
         if (in.ctx->duration != AV_NOPTS_VALUE && in.ctx->duration > 0)

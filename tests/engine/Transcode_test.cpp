@@ -219,6 +219,15 @@ TEST_F(TranscodeTest, JoinsThreeInputsOneAfterAnother)
                        {{"vcodec", "libx264"}, {"acodec", "aac"}, {"s", "320x240"}}, true);
     ASSERT_TRUE(r.finished) << r.message;
     auto probe = [](const std::string &f) { return Seconds(ProbeWithFFprobe(f), "format.duration"); };
+    {
+        TCustomFFmpeg task(20);
+        task.SetVerbosity(0);
+        ASSERT_TRUE(task.OpenInputFile(H264AacMp4()));
+        ASSERT_TRUE(task.OpenInputFile(H264AacMp4()));
+        ASSERT_EQ(task.OpenOutputFile(out("one.mp4"), true), 1);
+        EXPECT_EQ(task.OpenOutputFile(out("two.mp4"), false), -1);
+        EXPECT_EQ(task.LastError(), "Cannot join more than one output file.");
+    }
     const double sum = 2 * probe(H264AacMp4()) + probe(Mpeg4Mp3Avi());
     EXPECT_NEAR(r.total / 1e6, sum, 0.1);
     auto p = ProbeWithFFprobe(file);
