@@ -853,11 +853,16 @@ struct Transcoder {
             }
             callVideoHook(d.self->OnVideoOutputHook, run.outHookConv, run.outputHookStopped, f, int(o.frames + 1),
                           ptsUs);
-            if ((d.previewFlags & kPreviewBitmap) && d.self->OnPreviewBitmap) {
+            const uint8_t preview = d.previewFlags;
+            if (preview & (kPreviewWindow | kPreviewBitmap)) {
                 int64_t now = NowMicros();
                 if (now - o.lastPreview >= 100000) {
                     o.lastPreview = now;
-                    d.self->OnPreviewBitmap(d.self, run.previewConv.convert(f, d.hookBits), int(o.frames + 1), ptsUs);
+                    const TTaskPicture &pic = run.previewConv.convert(f, d.hookBits);
+                    if (preview & kPreviewWindow)
+                        d.showInPreviewWindow(pic, int(o.frames + 1), ptsUs);
+                    if ((preview & kPreviewBitmap) && d.self->OnPreviewBitmap)
+                        d.self->OnPreviewBitmap(d.self, pic, int(o.frames + 1), ptsUs);
                 }
             }
             encode(o, f);

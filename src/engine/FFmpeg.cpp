@@ -155,6 +155,41 @@ std::mutex &previewLock()
 }
 } // namespace
 
+namespace {
+std::mutex &previewSinkLock()
+{
+    static std::mutex m;
+    return m;
+}
+TCustomFFmpeg::PreviewWindowSink &previewSink()
+{
+    static TCustomFFmpeg::PreviewWindowSink sink;
+    return sink;
+}
+} // namespace
+
+void TCustomFFmpeg::SetPreviewWindowSink(PreviewWindowSink sink)
+{
+    std::lock_guard<std::mutex> l(previewSinkLock());
+    previewSink() = std::move(sink);
+}
+
+bool TCustomFFmpeg::Impl::showInPreviewWindow(const TTaskPicture &picture, int frameNumber, int64_t pts)
+{
+    PreviewWindowSink sink;
+    {
+        std::lock_guard<std::mutex> l(previewSinkLock());
+        sink = previewSink();
+    }
+    if (!sink)
+        return true;
+    if (sink(self, picture, frameNumber, pts))
+        return true;
+    std::lock_guard<std::mutex> l(previewLock());
+    previewFlags = static_cast<uint8_t>(previewFlags & ~kPreviewWindow);
+    return false;
+}
+
 void TCustomFFmpeg::SetPreviewFlags(uint8_t flags)
 {
     std::lock_guard<std::mutex> l(previewLock());

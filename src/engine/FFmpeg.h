@@ -121,6 +121,17 @@ public:
     VideoHookFn OnVideoOutputHook;
     AudioHookFn OnAudioHook;
 
+    // The preview window (kPreviewWindow) lives in the window, not in the
+    // engine: it installs one process-wide sink, and every task whose
+    // flags ask for it hands the sink at most one picture per 100 ms, on
+    // the task's thread (the sink marshals to its own thread). The sink
+    // returns false once its window has been closed for that task: the
+    // task then clears kPreviewWindow and sends no more. An empty sink
+    // removes it.
+    using PreviewWindowSink = std::function<bool(TCustomFFmpeg *task, const TTaskPicture &picture,
+                                                 int frameNumber, int64_t pts)>;
+    static void SetPreviewWindowSink(PreviewWindowSink sink);
+
     // maxFiles: per direction, 1..512; anything else is a programming
     // error and throws std::invalid_argument.
     explicit TCustomFFmpeg(int maxFiles);

@@ -247,6 +247,9 @@ struct TCustomFFmpeg::Impl {
     // logging helpers
     void log(TLogLevel level, const char *fmt, ...) __attribute__((format(printf, 3, 4)));
 
+    // Hands a picture to the preview window's sink; false once it was closed.
+    bool showInPreviewWindow(const TTaskPicture &picture, int frameNumber, int64_t pts);
+
     static bool timeoutCheck(void *owner);
     static bool stopCheck(void *owner);
 };

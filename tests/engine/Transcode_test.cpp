@@ -428,3 +428,44 @@ TEST_F(TranscodeTest, TwoPassesShareTheirStatistics)
     EXPECT_GT(fs::file_size(log + "-0.log"), 100u);
     EXPECT_GT(fs::file_size(out("pass2.avi")), 1000u);
 }
+
+TEST_F(TranscodeTest, PreviewFramesAtMostTenPerSecondUntilTheWindowCloses)
+{
+    int windowFrames = 0, bitmaps = 0;
+    TCustomFFmpeg::SetPreviewWindowSink([&](TCustomFFmpeg *, const TTaskPicture &pic, int, int64_t) {
+        EXPECT_EQ(pic.Width, 160);
+        return ++windowFrames < 2; // the user closes the window after the second picture
+    });
+    TCustomFFmpeg task(20);
+    task.SetVerbosity(0);
+    task.SetPreviewFlags(kPreviewWindow | kPreviewBitmap);
+    task.OnPreviewBitmap = [&](TCustomFFmpeg *, const TTaskPicture &, int frameNumber, int64_t) {
+        EXPECT_GE(frameNumber, 1);
+        ++bitmaps;
+    };
+    ASSERT_TRUE(task.OpenInputFile(LongClip()));
+    task.HandleOption("vcodec", "mpeg4");
+    task.HandleOption("s", "160x120");
+    task.HandleOption("an", "1");
+    task.HandleOption("t", "4");
+    ASSERT_EQ(task.OpenOutputFile(out("preview.avi"), false), 1);
+    const auto started = std::chrono::steady_clock::now();
+    task.Start(false);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    TCustomFFmpeg::SetPreviewWindowSink(nullptr);
+    ASSERT_TRUE(task.Finished()) << task.ExceptionMsg();
+    EXPECT_EQ(windowFrames, 2);
+    EXPECT_EQ(task.PreviewFlags(), kPreviewBitmap);
+    EXPECT_GE(bitmaps, 1);
+    EXPECT_LE(bitmaps, int(seconds * 10) + 1);
+
+    // a copied picture cannot be previewed
+    TCustomFFmpeg copy(20);
+    copy.SetVerbosity(0);
+    copy.SetPreviewFlags(kPreviewBitmap);
+    ASSERT_TRUE(copy.OpenInputFile(H264AacMp4()));
+    copy.HandleOption("vcodec", "copy");
+    ASSERT_EQ(copy.OpenOutputFile(out("copy.mp4"), false), 1);
+    copy.Start(false);
+    EXPECT_EQ(copy.ExceptionMsg(), "-vcodec copy and PostHooks are incompatible (frames are not decoded)");
+}
