@@ -112,17 +112,14 @@ struct JoinResult {
 // "hh:mm:ss.zzz" of a count of microseconds, hours not limited.
 std::string FormatDurationText(int64_t us);
 
-// Builds the one task of join mode on `encoder` (TFFEncoder or anything
-// with its AddTask / AddInputFile / SetOutputFile / RemoveTask / TaskCount
-// / LastError). Failures become log lines and never stop the build.
-template <class Encoder>
-JoinResult BuildJoinTask(Encoder &encoder, const FormatSelection &selection, const std::vector<JoinInput> &inputs,
-                         OutputNames &names);
-
 // Helpers of BuildJoinTask.
 std::string JoinOutputPath(const FormatSelection &selection, OutputNames &names);
 JoinRow MakeJoinRow(const JoinInput &input, const std::string &outputPath);
 
+// Builds the one task of join mode on `encoder` (TFFEncoder or anything
+// with its AddTask / AddInputFile / SetOutputFile / RemoveTask / TaskCount
+// / LastError). Failures become log lines and never stop the build; when
+// no input could be added there is no task and nothing more is done.
 template <class Encoder>
 JoinResult BuildJoinTask(Encoder &encoder, const FormatSelection &selection, const std::vector<JoinInput> &inputs,
                          OutputNames &names)
