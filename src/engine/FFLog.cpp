@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "FFLoad.h"
+#include "FFmpeg.h"
 #include "MainThreadQueue.h"
 
 namespace quillor {
@@ -180,7 +181,7 @@ void TFFLogger::SetLogLevelByName(const std::string &name)
         try {
             libraryLevel = std::stoi(name);
         } catch (const std::exception &) {
-            throw std::invalid_argument("Invalid log level \"" + name + "\"");
+            throw FFmpegException("Invalid log level \"" + name + "\"");
         }
     }
     SetLogLevel(LevelFromLibrary(libraryLevel));

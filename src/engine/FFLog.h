@@ -59,7 +59,8 @@ public:
 
     TLogLevel LogLevel() const { return logLevel_.load(); }
     void SetLogLevel(TLogLevel level);
-    // A level name (any letter case) or a decimal library level number.
+    // A level name (any letter case) or a decimal library level number;
+    // other text throws FFmpegException, like every bad option value.
     void SetLogLevelByName(const std::string &name);
 
     std::atomic<bool> TriggerEventInMainThread{true};

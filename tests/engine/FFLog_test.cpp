@@ -12,6 +12,7 @@
 
 #include "FFLoad.h"
 #include "FFLog.h"
+#include "FFmpeg.h"
 #include "MainThreadQueue.h"
 
 using namespace quillor;
@@ -104,7 +105,7 @@ TEST(Logger, LevelByNameOrNumberAndOneInstanceOnly)
     EXPECT_EQ(logger.LogLevel(), llError);
     logger.SetLogLevelByName("verbose");
     EXPECT_EQ(logger.LogLevel(), llVerbose);
-    EXPECT_THROW(logger.SetLogLevelByName("loud"), std::invalid_argument);
+    EXPECT_THROW(logger.SetLogLevelByName("loud"), FFmpegException);
 
     EXPECT_EQ(&GetLogger(), &logger);
     EXPECT_THROW(TFFLogger second, std::logic_error);
