@@ -298,7 +298,13 @@ void TCustomFFmpeg::Stop(bool wait)
         if (d.worker) {
             if (d.worker->Suspended())
                 d.worker->Resume();
-            if (wait)
+            // a callback of the task itself may ask it to stop: never wait for oneself
+            std::thread::id worker;
+            {
+                std::lock_guard<std::mutex> l(d.stateMutex);
+                worker = d.runThread;
+            }
+            if (wait && std::this_thread::get_id() != worker)
                 waitFor(d.workerDone);
         } else {
             d.ioStamp = 0; // the next time-out check interrupts blocked I/O
@@ -342,7 +348,10 @@ bool TCustomFFmpeg::Impl::stopCheck(void *owner) { return static_cast<Impl *>(ow
 
 void TCustomFFmpeg::Impl::runBody()
 {
-    runThread = std::this_thread::get_id();
+    {
+        std::lock_guard<std::mutex> l(stateMutex);
+        runThread = std::this_thread::get_id();
+    }
     try {
         transcode();
     } catch (const std::exception &e) {
