@@ -220,6 +220,9 @@ void TFormMain::applySkin()
     QFont titleFont = labelTitle_->font();
     titleFont.setBold(layout_.boldTitle);
     labelTitle_->setFont(titleFont);
+    QPalette titlePalette = labelTitle_->palette();
+    titlePalette.setColor(QPalette::WindowText, layout_.titleColour);
+    labelTitle_->setPalette(titlePalette);
 
     for (QLabel *l : {labelVersion_, static_cast<QLabel *>(labelMoreTools_)}) {
         QPalette p = l->palette();

@@ -6,6 +6,7 @@ SkinLayout skinLayout(int skin)
 {
     const QColor grey(128, 128, 128);
     SkinLayout l;
+    l.titleColour = Qt::black;
     switch (skin) {
     case 1:
         l.minimise = {766, 3};
@@ -18,6 +19,7 @@ SkinLayout skinLayout(int skin)
         l.pageArea = {240, 110};
         l.titleLine = {252, 70};
         l.labelColour = Qt::white;
+        l.titleColour = Qt::white;
         return l;
     case 2:
         l.minimise = {696, 6};
@@ -42,6 +44,7 @@ SkinLayout skinLayout(int skin)
         l.pageArea = {203, 74};
         l.titleLine = {215, 55};
         l.labelColour = Qt::white;
+        l.titleColour = Qt::white;
         l.transparentButtons = true;
         l.boldTitle = false;
         l.versionLabelTop = 165;

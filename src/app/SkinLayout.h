@@ -18,6 +18,7 @@ struct SkinLayout {
     QPoint pageArea;
     QPoint titleLine;
     QColor labelColour; // version and more-tools labels
+    QColor titleColour; // the title line; light on the dark layouts
     // Bottom buttons drawn without their pictures, caption in white.
     bool transparentButtons = false;
     bool boldTitle = true;
