@@ -8,4 +8,5 @@ int version(const std::vector<std::string> &args);
 int presets(const std::vector<std::string> &args);
 int probe(const std::vector<std::string> &args);
 int convert(const std::vector<std::string> &args);
+int download(const std::vector<std::string> &args);
 }

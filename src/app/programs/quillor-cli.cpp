@@ -20,6 +20,7 @@ const Command kCommands[] = {
     {"probe", quillor::cli::probe, "probe [--thumbnails] [--log] FILE..."},
     {"convert", quillor::cli::convert,
      "convert --class video|device|audio --format NAME --preset N [--join] --out DIR FILE..."},
+    {"download", quillor::cli::download, "download --out DIR [--prefer|--no-prefer] LINK..."},
 };
 
 void printUsage()
