@@ -494,6 +494,62 @@ TEST_F(EncoderTest, ExtraVideoStreamTakesThePendingCodec)
     EXPECT_EQ(probeVideoCodecs(output), "mpeg4,mpeg2video");
 }
 
+TEST_F(EncoderTest, HooksRunOnlyForTasksThatAskAndStopWhenTold)
+{
+    TFFEncoder encoder;
+    Recorder events;
+    events.attach(encoder);
+    const fs::path clip = makeClip("a1.avi", 1);
+    int outputCalls = 0;
+    int inputCalls = 0;
+    int audioCalls = 0;
+    std::vector<int> hookTasks;
+    encoder.OnVideoOutputHook = [&](TFFEncoder *, THookInfo *info) {
+        hookTasks.push_back(info->TaskIndex);
+        EXPECT_NE(info->Bitmap, nullptr);
+        EXPECT_TRUE(info->Update);
+        info->StopHook = ++outputCalls == 3;
+    };
+    encoder.OnVideoInputHook = [&](TFFEncoder *, THookInfo *) { ++inputCalls; };
+    encoder.OnAudioHook = [&](TFFEncoder *, int task, int64_t, uint8_t *samples, int size, int rate, int, int) {
+        EXPECT_EQ(task, 1);
+        EXPECT_NE(samples, nullptr);
+        EXPECT_GT(size, 0);
+        EXPECT_EQ(rate, 44100);
+        ++audioCalls;
+    };
+    // Task 0 asks for nothing; task 1 for the output and audio hooks.
+    addTask(encoder, clip, g_dir / "hooks0.avi");
+    ASSERT_EQ(encoder.AddTask(clip.string()), 1);
+    TOutputOptions out = smallOutput(g_dir / "hooks1.avi");
+    out.VideoOutputHook = true;
+    out.AudioHook = true;
+    ASSERT_TRUE(encoder.SetOutputFile(1, out.FileName, out)) << encoder.LastError();
+    encoder.StartTask(0);
+
+    ASSERT_EQ(events.endOrder(), (std::vector<int>{0, 1, -1}));
+    EXPECT_TRUE(events.ends[1].Finished) << events.ends[1].ExceptionMsg;
+    EXPECT_EQ(outputCalls, 3);
+    EXPECT_EQ(hookTasks, (std::vector<int>{1, 1, 1}));
+    EXPECT_EQ(inputCalls, 0);
+    EXPECT_GT(audioCalls, 0);
+}
+
+TEST_F(EncoderTest, PreviewSwitchesReachEveryTask)
+{
+    TFFEncoder encoder;
+    const fs::path clip = makeClip("a1.avi", 1);
+    ASSERT_EQ(encoder.AddTask(clip.string()), 0);
+    encoder.SetPreview(true);
+    EXPECT_EQ(encoder.Task(0)->PreviewFlags(), kPreviewWindow);
+    encoder.SetPreviewBitmap(true);
+    ASSERT_EQ(encoder.AddTask(clip.string()), 1);
+    EXPECT_EQ(encoder.Task(0)->PreviewFlags(), kPreviewWindow | kPreviewBitmap);
+    EXPECT_EQ(encoder.Task(1)->PreviewFlags(), kPreviewWindow | kPreviewBitmap);
+    encoder.SetPreview(false);
+    EXPECT_EQ(encoder.Task(1)->PreviewFlags(), kPreviewBitmap);
+}
+
 TEST_F(EncoderTest, RunWithoutTasksEndsAtOnce)
 {
     TFFEncoder encoder;
