@@ -232,15 +232,7 @@ int convert(const std::vector<std::string> &args)
                 inputFailed = true;
                 continue;
             }
-            ProbedInput probed;
-            probed.OpenedFileName = probe.OpenedFileName();
-            probed.ForcedFormatName = probe.ForcedFormatName();
-            if (probe.FirstAudioStream() >= 0) {
-                TAudioStreamInfo audio;
-                probe.ReadAudioStreamInfo(-1, audio);
-                probed.FirstAudioBitRate = audio.BitRate;
-            }
-            TaskOptions options = BuildTaskOptions(selection, probed, names);
+            TaskOptions options = BuildTaskOptions(selection, ProbedInputOf(probe), names);
             const int index = encoder.AddTask(options.Input.FileName, options.Input);
             if (index < 0) {
                 std::fprintf(stderr, "Adding file error: %s\n", encoder.LastError().c_str());
