@@ -19,7 +19,8 @@ CONFIG:
       "page_status": 200, "info_status": 200,
       "info": "a raw information document instead of the generated one",
       "streams": {"22": 5000, "18": {"size": 5000, "status": 404,
-                                     "delay_ms": 0, "chunk": 65536}}}}}
+                                     "delay_ms": 0, "chunk": 65536},
+                  "5": {"file": "/path/of/a/real/clip.flv"}}}}}
 The stream map lists the streams in the order given, each with
 url=http://r1.video.youtube.com/videoplayback?id=ID&itag=N (escaped twice, as
 the service does) and sig=SIGN; a request with another signature gets 403.
@@ -116,6 +117,9 @@ class Handler(BaseHTTPRequestHandler):
             status = stream.get("status", 200)
             if status != 200:
                 return self.send_body(status, b"failure on demand")
+            if "file" in stream:
+                with open(stream["file"], "rb") as f:
+                    return self.send_body(200, f.read(), "video/x-flv")
             return self.send_stream(int(itag), int(stream["size"]),
                                     int(stream.get("chunk", BLOCK)), stream.get("delay_ms", 0))
         return self.send_body(404, b"unknown path")
