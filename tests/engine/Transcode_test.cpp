@@ -470,3 +470,31 @@ TEST_F(TranscodeTest, PreviewFramesAtMostTenPerSecondUntilTheWindowCloses)
     copy.Start(false);
     EXPECT_EQ(copy.ExceptionMsg(), "-vcodec copy and PostHooks are incompatible (frames are not decoded)");
 }
+
+TEST_F(TranscodeTest, StreamMapsAreCheckedAtSetUp)
+{
+    struct Case {
+        Options options;
+        const char *message;
+    } cases[] = {
+        {{{"map", "0.0"}}, "Number of stream maps must match number of output streams"},
+        {{{"map", "0.1"}, {"map", "0.0"}}, "Codec type mismatch for mapping #0.1 (audio) -> #0.0 (video)"},
+        {{{"map", "0.0"}, {"map", "0.7"}}, "Could not find input stream #0.7"},
+        {{{"map", "0.0"}, {"map", "0.1:3.0"}}, "Could not find sync stream #3.0"},
+        {{{"map", "0.0"}, {"map", "0.1"}}, ""},
+    };
+    for (const Case &c : cases) {
+        Result r = Convert({H264AacMp4()}, out("mapped.avi"), c.options);
+        EXPECT_EQ(r.message, c.message);
+        EXPECT_EQ(r.finished, std::string(c.message).empty());
+    }
+}
+
+TEST_F(TranscodeTest, FileSizeLimitEndsTheConversionEarly)
+{
+    const std::string file = out("limited.avi");
+    Result r = Convert({LongClip()}, file, {{"vcodec", "mpeg4"}, {"b", "2000000"}, {"fs", "300000"}});
+    ASSERT_TRUE(r.finished) << r.message;
+    EXPECT_LT(fs::file_size(file), 600000u);
+    EXPECT_LT(Seconds(ProbeWithFFprobe(file), "format.duration"), 10.0);
+}
