@@ -686,35 +686,49 @@ void TFFEncoder::StartTask(int threadCount)
         IssueRunEnd();
         return;
     }
-    int started = 0;
-    while (toStart_ > 0) {
-        {
+    if (threaded_) {
+        for (int started = 0; started < threadCount; ++started) {
             std::lock_guard lock(terminateLock_);
             if (toStart_ <= 0)
                 break;
             StartNextTask();
         }
-        if (threaded_ && ++started >= threadCount)
-            break;
+        return;
+    }
+    // On the calling thread each task runs outside the terminate lock: a
+    // stop requested meanwhile ends the waiting tasks from other threads,
+    // whose reports need that lock.
+    for (;;) {
+        TFFmpeg *task;
+        {
+            std::lock_guard lock(terminateLock_);
+            if (toStart_ <= 0)
+                break;
+            task = TakeNextTask();
+        }
+        if (task)
+            task->Start(false, ThreadPriority);
     }
 }
 
 // Called under the terminate lock.
-void TFFEncoder::StartNextTask()
+TFFmpeg *TFFEncoder::TakeNextTask()
 {
     if (toStart_ <= 0)
-        return;
+        return nullptr;
     --toStart_;
     TFFmpeg *task = tasks_.Get(nextIndex_++);
-    if (!task)
-        return;
-    task->SetProgressInterval(int64_t(progressInterval_) * 1000);
-    if (threaded_) {
+    if (task)
+        task->SetProgressInterval(int64_t(progressInterval_) * 1000);
+    return task;
+}
+
+// Threaded runs; called under the terminate lock.
+void TFFEncoder::StartNextTask()
+{
+    if (TFFmpeg *task = TakeNextTask())
         if (TConvertThread *thread = task->Start(true, ThreadPriority))
             thread->Resume();
-    } else {
-        task->Start(false, ThreadPriority);
-    }
 }
 
 void TFFEncoder::Stop(bool waitForStop)

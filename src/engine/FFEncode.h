@@ -220,6 +220,7 @@ private:
     void AttachProbe(TFFmpeg &task, int inputIndex);
     std::unique_ptr<TFFmpeg> NewTask();
     void DestroyTask(int index);
+    TFFmpeg *TakeNextTask();
     void StartNextTask();
     void IssueRunEnd();
     void DeliverTerminate(const TTerminateInfo &info, bool runEnd);

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <unistd.h>
 #include <filesystem>
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -453,6 +454,44 @@ TEST_F(EncoderTest, StopDuringTheSecondOfThreeTasks)
     EXPECT_FALSE(fs::exists(g_dir / "stop2.avi") && fs::file_size(g_dir / "stop2.avi") > 0)
         << "the third task never started";
     encoder.ClearTasks();
+}
+
+TEST_F(EncoderTest, StopFromAProgressHandlerOfAnUnthreadedRunReturns)
+{
+    TFFEncoder encoder;
+    Recorder events;
+    events.attach(encoder);
+    encoder.SetProgressInterval(100);
+    encoder.TriggerEventInMainThread = false;
+    addTask(encoder, makeClip("long.avi", 30, "320x240"), g_dir / "inner0.avi");
+    addTask(encoder, makeClip("a1.avi", 1), g_dir / "inner1.avi");
+    addTask(encoder, makeClip("a1.avi", 1), g_dir / "inner2.avi");
+    bool stopped = false;
+    encoder.OnProgress = [&](TFFEncoder *sender, TProgressInfo *) {
+        if (!stopped) {
+            stopped = true;
+            sender->Stop(true);
+        }
+    };
+    // Runs on a helper thread so that a hang fails the test instead of
+    // holding up the suite.
+    std::promise<void> done;
+    std::thread runner([&] {
+        encoder.StartTask(0);
+        done.set_value();
+    });
+    const bool returned = done.get_future().wait_for(30s) == std::future_status::ready;
+    if (!returned) {
+        ADD_FAILURE() << "StartTask(0) did not return after Stop";
+        std::_Exit(1);
+    }
+    runner.join();
+    ASSERT_TRUE(events.ended());
+    std::lock_guard lock(events.mutex);
+    ASSERT_EQ(events.ends.size(), 4u);
+    EXPECT_EQ(events.ends.back().TaskIndex, -1);
+    for (std::size_t i = 0; i + 1 < events.ends.size(); ++i)
+        EXPECT_FALSE(events.ends[i].Finished) << events.ends[i].TaskIndex;
 }
 
 TEST_F(EncoderTest, JoinWritesAllInputsIntoOneFile)
