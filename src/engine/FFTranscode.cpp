@@ -236,6 +236,14 @@ bool videoOnlyShared(const std::string &n)
     return false;
 }
 
+bool allowsExperimental(const OutputStreamSpec &spec)
+{
+    for (auto &[n, v] : spec.libOptions)
+        if (n == "strict")
+            return v == "experimental" || v == "-2";
+    return false;
+}
+
 void applyCodecOptions(AVCodecContext *enc, const AVCodec *codec, const OptionPairs &raw, const void *sender)
 {
     OptionPairs pairs = TranslateCodecOptions(codec, raw, sender);
@@ -476,8 +484,8 @@ struct Transcoder {
         InStream &is = run.ist[firstSource(o)];
         AVCodecContext *dec = is.dec;
         std::string error;
-        o.codec = ChooseEncoder(o.spec->codecName, AVMEDIA_TYPE_VIDEO, d.outputs[o.file].format, fileName, d.self,
-                                error);
+        o.codec = ChooseEncoder(o.spec->codecName, AVMEDIA_TYPE_VIDEO, d.outputs[o.file].format, fileName,
+                                allowsExperimental(*o.spec), d.self, error);
         if (!o.codec)
             raise(error.rfind("Encoder", 0) == 0 ? error + format(" for output stream #%d.%d (video)", o.file, o.index)
                                                  : error);
@@ -600,8 +608,8 @@ struct Transcoder {
         InStream &is = run.ist[firstSource(o)];
         AVCodecContext *dec = is.dec;
         std::string error;
-        o.codec = ChooseEncoder(o.spec->codecName, AVMEDIA_TYPE_AUDIO, d.outputs[o.file].format, fileName, d.self,
-                                error);
+        o.codec = ChooseEncoder(o.spec->codecName, AVMEDIA_TYPE_AUDIO, d.outputs[o.file].format, fileName,
+                                allowsExperimental(*o.spec), d.self, error);
         if (!o.codec)
             raise(error.rfind("Encoder", 0) == 0 ? error + format(" for output stream #%d.%d (audio)", o.file, o.index)
                                                  : error);

@@ -30,7 +30,8 @@ void info(const void *sender, const char *fmt, ...)
 } // namespace
 
 const AVCodec *ChooseEncoder(const std::string &requested, AVMediaType type, const AVOutputFormat *fmt,
-                             const std::string &fileName, const void *sender, std::string &error)
+                             const std::string &fileName, bool allowExperimental, const void *sender,
+                             std::string &error)
 {
     const char *kind = "encoder";
     if (!requested.empty()) {
@@ -46,6 +47,20 @@ const AVCodec *ChooseEncoder(const std::string &requested, AVMediaType type, con
         }
         if (c->type != type) {
             error = "Invalid " + std::string(kind) + " type '" + requested + "'";
+            return nullptr;
+        }
+        if ((c->capabilities & AV_CODEC_CAP_EXPERIMENTAL) && !allowExperimental) {
+            error = std::string(kind) + " '" + c->name +
+                    "' is experimental and might produce bad results.\r\nAdd '-strict experimental' if you want to "
+                    "use it.";
+            // a non-experimental encoder of the same codec
+            void *it = nullptr;
+            while (const AVCodec *other = ff().av_codec_iterate(&it))
+                if (other->id == c->id && ff().av_codec_is_encoder(other) &&
+                    !(other->capabilities & AV_CODEC_CAP_EXPERIMENTAL)) {
+                    error += "\r\nOr use the non experimental " + std::string(kind) + " '" + other->name + "'.";
+                    break;
+                }
             return nullptr;
         }
         return c;

@@ -9,9 +9,12 @@ namespace quillor {
 
 // The encoder for a stream: by name (with the translations of dropped
 // encoders), else the format's default, else the first codec the muxer
-// accepts that has an encoder. Null with error set when none fits.
+// accepts that has an encoder. An experimental encoder is refused unless
+// allowExperimental ("strict" "experimental"). Null with error set when
+// none fits.
 const AVCodec *ChooseEncoder(const std::string &requested, AVMediaType type, const AVOutputFormat *fmt,
-                             const std::string &fileName, const void *sender, std::string &error);
+                             const std::string &fileName, bool allowExperimental, const void *sender,
+                             std::string &error);
 
 int FitSampleRate(const AVCodec *c, int rate, const void *sender);
 AVSampleFormat FitSampleFormat(const AVCodec *c, AVSampleFormat want);

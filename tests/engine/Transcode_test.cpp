@@ -326,6 +326,13 @@ TEST_F(TranscodeTest, AFailedSetUpEndsTheTaskAndDeletesTheEmptyOutput)
     EXPECT_EQ(r.terminates, 1);
     EXPECT_FALSE(fs::exists(file));
 
+    Result experimental = Convert({H264AacMp4()}, out("x.ogg"), {{"vn", "1"}, {"acodec", "vorbis"}});
+    EXPECT_EQ(experimental.message, "encoder 'vorbis' is experimental and might produce bad results.\r\n"
+                                    "Add '-strict experimental' if you want to use it.\r\n"
+                                    "Or use the non experimental encoder 'libvorbis'.");
+    EXPECT_TRUE(Convert({H264AacMp4()}, out("x.ogg"), {{"vn", "1"}, {"acodec", "vorbis"}, {"strict", "experimental"}})
+                    .finished);
+
     Result copy = Convert({H264AacMp4()}, out("copy.mp4"), {{"acodec", "copy"}, {"vol", "300"}});
     EXPECT_EQ(copy.message, "-acodec copy and -vol are incompatible (frames are not decoded)");
 }
