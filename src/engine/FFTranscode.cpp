@@ -169,7 +169,7 @@ struct OutStream {
     int64_t bytes = 0;
 };
 
-} // namespace
+
 
 struct RunState {
     std::vector<InStream> ist;
@@ -222,7 +222,7 @@ struct RunState {
     }
 };
 
-namespace {
+
 
 // Options that today's codec context applies to audio and video alike but
 // that the presets meant for the picture only.
@@ -273,7 +273,7 @@ void applyCodecOptions(AVCodecContext *enc, const AVCodec *codec, const OptionPa
     }
 }
 
-} // namespace
+
 
 // ---------------------------------------------------------------------------
 
@@ -1031,13 +1031,10 @@ struct Transcoder {
         if (!o.swr || f->sample_rate != o.swrRate || f->format != o.swrFmt ||
             ff().av_channel_layout_compare(&f->ch_layout, &o.swrLayout) != 0) {
             if (o.swr) {
-                char from[64], to[64];
                 d.log(llInfo, "Input stream #%d.%d frame changed from rate:%d fmt:%s ch:%d to rate:%d fmt:%s ch:%d",
                       is.file, is.st->index, o.swrRate, ff().av_get_sample_fmt_name(AVSampleFormat(o.swrFmt)),
                       o.swrLayout.nb_channels, f->sample_rate, ff().av_get_sample_fmt_name(AVSampleFormat(f->format)),
                       f->ch_layout.nb_channels);
-                (void)from;
-                (void)to;
                 convertInto(o, nullptr, 0); // keep what the old converter still holds
                 ff().swr_free(&o.swr);
             }
@@ -1467,6 +1464,8 @@ struct Transcoder {
         report(true, -1);
     }
 };
+
+} // namespace
 
 void TCustomFFmpeg::Impl::transcode()
 {

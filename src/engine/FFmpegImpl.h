@@ -158,8 +158,6 @@ struct TaskOptions {
     OptionPairs formatLibOptions;
 };
 
-struct RunState;
-
 struct TCustomFFmpeg::Impl {
     TCustomFFmpeg *self;
     int maxFiles;
