@@ -101,6 +101,12 @@ TDownloadRun::TDownloadRun(DownloadFileNaming naming, QObject *parent)
         UpdateRow(QString::fromLatin1(kStatusDownloading), dataSize, timeLeft, elapsed, QString(), percent,
                   FormatDownloadSpeed(bytesRead, elapsed));
     };
+    stream_->OnHeaderInfo = [this](TWinHTTP &, int, const std::string &, const std::string &, const std::string &,
+                                   const std::string &, std::int64_t contentLength, const std::string &, double,
+                                   double, double, const std::string &, bool &) {
+        if (body_ && contentLength > 0)
+            body_->ExpectSize(contentLength);
+    };
     stream_->OnDone = [this](TWinHTTP &, const std::string &, std::int64_t, TStream *s) { StreamDone(s); };
     stream_->OnAnyError = [this](TWinHTTP &) { StreamFailed(); };
     stream_->OnAborted = aborted;

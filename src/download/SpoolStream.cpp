@@ -85,6 +85,12 @@ bool TSpoolStream::spill()
     return true;
 }
 
+void TSpoolStream::ExpectSize(std::int64_t size)
+{
+    if (fd_ < 0 && size_ == 0 && threshold_ > 0 && size > threshold_)
+        spill();
+}
+
 std::int64_t TSpoolStream::Write(const char *data, std::int64_t count)
 {
     if (count <= 0)

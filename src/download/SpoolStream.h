@@ -26,6 +26,10 @@ public:
     std::int64_t Position() const override;
     bool Seek(std::int64_t position) override;
 
+    // The announced body size: a body that will not stay in memory goes
+    // to the spool file from its first byte, so memory never holds it.
+    void ExpectSize(std::int64_t size);
+
     bool Spooled() const { return fd_ >= 0; }
     QString SpoolPath() const { return spoolPath_; }
 
