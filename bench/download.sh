@@ -52,7 +52,7 @@ for i in $(seq $runs); do
     sleep 1.5
     curl -s -o "$work/out/Big.mp4" \
         "http://r1.video.youtube.com/videoplayback?id=big&itag=18&signature=SIG18"
-    t_curl=$(echo "$(date +%s.%N) - $start" | bc)
+    t_curl=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }')
     echo "run $i: quillor-cli ${t_cli}s, peak ${rss_kb} KB; curl ${t_curl}s"
     best_cli=$(echo "$t_cli" "$best_cli" | awk '{print ($2 == "" || $1 < $2) ? $1 : $2}')
     best_curl=$(echo "$t_curl" "$best_curl" | awk '{print ($2 == "" || $1 < $2) ? $1 : $2}')

@@ -4,6 +4,9 @@
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -67,6 +70,32 @@ TEST(CliDownload, NoPreferTakesTheDefaultStreamAndRefusedLinksAreReported)
     EXPECT_TRUE(r.errors.contains("This video is already in the download list."));
     EXPECT_TRUE(r.errors.contains("This is not a YouTube video link."));
     EXPECT_EQ(QFileInfo(out.path() + "/Clip.flv").size(), 500);
+}
+
+TEST(CliDownload, InterruptCancelsTheRunAndKeepsNothingPartial)
+{
+    ServiceSimulator sim(
+        {{"a", video("One", {{"18", 1000}})},
+         {"b", video("Two", {{"18", QJsonObject{{"size", 4000000}, {"chunk", 8192}, {"delay_ms", 20}}}})},
+         {"c", video("Three", {{"18", 1000}})}});
+    QTemporaryDir out, config;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", config.path());
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(QUILLOR_CLI),
+            {"download", "--out", out.path(), watchLink("a"), watchLink("b"), watchLink("c")});
+    ASSERT_TRUE(p.waitForReadyRead(30000)); // the first file is saved
+    // Well into the second download.
+    for (int i = 0; i < 200 && sim.streamRequests().size() < 2; ++i)
+        QThread::msleep(50);
+    QThread::msleep(300);
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(30000));
+    const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(lines, (QStringList{out.path() + "/One.mp4", "total=3 succeeded=1 failed=2"}));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"One.mp4"});
 }
 
 TEST(CliDownload, BadArgumentsShowTheUsage)

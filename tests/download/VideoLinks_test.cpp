@@ -12,6 +12,8 @@ struct SplitCase {
     QStringList lines;
 };
 
+void PrintTo(const SplitCase &c, std::ostream *os) { *os << c.name; }
+
 class SplitLines : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitLines, CutsAsPasted)
