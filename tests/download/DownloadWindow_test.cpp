@@ -192,6 +192,39 @@ TEST(DownloadWindow, RunEndsOnTheSummaryAndHandsTheFilesOn)
     EXPECT_EQ(downloadedFilesList(), QStringList{saved}); // the hand-off leaves the list as it is
 }
 
+TEST(DownloadWindow, CancelDuringTheSecondOfThree)
+{
+    ServiceSimulator sim(
+        {{"a", QJsonObject{{"title", "One"}, {"streams", QJsonObject{{"18", 1000}}}}},
+         {"b", QJsonObject{{"title", "Two"},
+                           {"streams", QJsonObject{{"18", QJsonObject{{"size", 4000000}, {"chunk", 8192}, {"delay_ms", 20}}}}}}},
+         {"c", QJsonObject{{"title", "Three"}, {"streams", QJsonObject{{"18", 1000}}}}}});
+    DownloadWindow w;
+    ASSERT_TRUE(w.created);
+    QTemporaryDir out;
+    w.window.wizard().next();
+    w.child<QLineEdit>("EditURLOutput")->setText(out.path());
+    setClipboardText(watchLink("a") + "\n" + watchLink("b") + "\n" + watchLink("c"));
+    w.flow.actionPaste()->trigger();
+    bool asked = false;
+    QObject::connect(&w.flow.run(), &TDownloadRun::rowChanged, [&](int row) {
+        if (row == 1 && !asked && w.flow.run().Rows()[1].Status == "Downloading...") {
+            asked = true;
+            w.answers.answers = {MessageButton::Yes};
+            w.window.wizard().exit(); // "Cancel" on the progress page
+        }
+    });
+    QSignalSpy done(&w.flow.run(), &TDownloadRun::finished);
+    w.window.wizard().next();
+    ASSERT_TRUE(done.wait(30000));
+    QApplication::processEvents();
+    EXPECT_EQ(w.window.wizard().page(), WizardPage::Step7);
+    EXPECT_EQ(w.label("LabelURLTotalFiles"), "3");
+    EXPECT_EQ(w.label("LabelURLSucedded"), "1");
+    EXPECT_EQ(w.label("LabelURLFailed"), "2");
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"One.mp4"});
+}
+
 TEST(DownloadWindow, NothingSavedMeansNothingToConvert)
 {
     ServiceSimulator sim({{"v", QJsonObject{{"title", "x"}, {"page_status", 500}}}});
