@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <dlfcn.h>
 #include <string>
 #include <unistd.h>
@@ -48,6 +49,11 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
             ::dlopen(TFFLoader::LibraryFileName(TLibraryKind(k)).c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
     char tmpl[] = "/tmp/quillor-fuzz-XXXXXX";
     g_folder = ::mkdtemp(tmpl);
+    std::atexit([] {
+        ::unlink((g_folder + "/input").c_str());
+        ::unlink((g_folder + "/вход").c_str());
+        ::rmdir(g_folder.c_str());
+    });
     return 0;
 }
 
