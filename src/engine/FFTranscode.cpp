@@ -162,6 +162,7 @@ struct OutStream {
     int frameSize = 0;
     int64_t nextSample = AV_NOPTS_VALUE;
     bool resync = false; // the next input starts: fill a gap before its first samples
+    bool asyncStarted = false;
     // all
     AVBSFContext *bsf = nullptr;
     FILE *passLog = nullptr;
@@ -1001,7 +1002,23 @@ struct Transcoder {
         }
     }
 
-    void convertInto(OutStream &o, const uint8_t **in, int inSamples)
+    // Appends silence to the stream's FIFO.
+    void fillSilence(OutStream &o, int samples)
+    {
+        AVCodecContext *e = o.enc;
+        uint8_t **silence = nullptr;
+        if (ff().av_samples_alloc_array_and_samples(&silence, nullptr, e->ch_layout.nb_channels, samples,
+                                                    e->sample_fmt, 0) < 0)
+            raise("Out of memory in do_audio_out");
+        ff().av_samples_set_silence(silence, 0, samples, e->ch_layout.nb_channels, e->sample_fmt);
+        ff().av_audio_fifo_write(o.fifo, reinterpret_cast<void **>(silence), samples);
+        ff().av_freep(&silence[0]);
+        ff().av_freep(&silence);
+    }
+
+    // Converts input samples to the encoder's format and appends them to
+    // the FIFO, leaving out the first skip converted samples.
+    void convertInto(OutStream &o, const uint8_t **in, int inSamples, int skip = 0)
     {
         int cap = ff().swr_get_out_samples(o.swr, inSamples);
         if (cap <= 0)
@@ -1019,8 +1036,17 @@ struct Transcoder {
         int n = ff().swr_convert(o.swr, o.conv, o.convCap, in, inSamples);
         if (n < 0)
             raise("av_audio_convert() failed");
-        if (n > 0 && ff().av_audio_fifo_write(o.fifo, reinterpret_cast<void **>(o.conv), n) < n)
-            raise("av_fifo_realloc2() failed");
+        skip = std::min(skip, std::max(n, 0));
+        if (n - skip > 0) {
+            void *planes[AV_NUM_DATA_POINTERS] = {};
+            const bool planar = ff().av_sample_fmt_is_planar(o.enc->sample_fmt);
+            const int channels = o.enc->ch_layout.nb_channels;
+            const int step = ff().av_get_bytes_per_sample(o.enc->sample_fmt) * (planar ? 1 : channels);
+            for (int p = 0; p < (planar ? std::min(channels, AV_NUM_DATA_POINTERS) : 1); ++p)
+                planes[p] = o.conv[p] + size_t(skip) * step;
+            if (ff().av_audio_fifo_write(o.fifo, planes, n - skip) < n - skip)
+                raise("av_fifo_realloc2() failed");
+        }
     }
 
     void audioOut(OutStream &o, InStream &is, AVFrame *f, int64_t us)
@@ -1066,19 +1092,40 @@ struct Transcoder {
             int64_t pending = o.nextSample + ff().av_audio_fifo_size(o.fifo);
             if (target > pending) {
                 int gap = int(std::min<int64_t>(target - pending, int64_t(e->sample_rate) * 3600));
-                uint8_t **silence = nullptr;
-                if (ff().av_samples_alloc_array_and_samples(&silence, nullptr, e->ch_layout.nb_channels, gap,
-                                                            e->sample_fmt, 0) < 0)
-                    raise("Out of memory in do_audio_out");
-                ff().av_samples_set_silence(silence, 0, gap, e->ch_layout.nb_channels, e->sample_fmt);
-                ff().av_audio_fifo_write(o.fifo, reinterpret_cast<void **>(silence), gap);
-                ff().av_freep(&silence[0]);
-                ff().av_freep(&silence);
+                fillSilence(o, gap);
                 if (d.verbosity > 2)
                     d.log(llVerbose, "adding %d audio samples of silence", gap);
             }
         }
-        convertInto(o, const_cast<const uint8_t **>(f->extended_data), f->nb_samples);
+        int drop = 0;
+        if (opt.async != 0 && us != AV_NOPTS_VALUE) {
+            // keep the sound on the input's clock
+            const double position = double(us) * e->sample_rate / AV_TIME_BASE;
+            const double delta = position - double(o.nextSample + ff().av_audio_fifo_size(o.fifo));
+            if (std::fabs(delta) > 50) {
+                if (!o.asyncStarted || std::fabs(delta) > opt.adriftThreshold * e->sample_rate) {
+                    if (delta < 0) {
+                        drop = int(std::min<double>(-delta, f->nb_samples * double(e->sample_rate) /
+                                                                std::max(1, f->sample_rate)));
+                        if (d.verbosity > 2)
+                            d.log(llVerbose, "discarding %d audio samples", drop);
+                    } else {
+                        int gap = int(std::min<double>(delta, double(e->sample_rate) * 3600));
+                        fillSilence(o, gap);
+                        if (d.verbosity > 2)
+                            d.log(llVerbose, "adding %d audio samples of silence", gap);
+                    }
+                } else if (opt.async > 1) {
+                    int comp = int(std::clamp<double>(delta, -opt.async, opt.async));
+                    ff().swr_set_compensation(o.swr, comp, e->sample_rate);
+                    if (d.verbosity > 2)
+                        d.log(llVerbose, "compensating audio timestamp drift:%f compensation:%d in:%d", delta, comp,
+                              f->nb_samples);
+                }
+            }
+            o.asyncStarted = true;
+        }
+        convertInto(o, const_cast<const uint8_t **>(f->extended_data), f->nb_samples, drop);
         drainFifo(o, false);
     }
 

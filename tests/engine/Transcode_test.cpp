@@ -505,3 +505,14 @@ TEST_F(TranscodeTest, FileSizeLimitEndsTheConversionEarly)
     EXPECT_LT(fs::file_size(file), 600000u);
     EXPECT_LT(Seconds(ProbeWithFFprobe(file), "format.duration"), 10.0);
 }
+
+TEST_F(TranscodeTest, AudioSyncFillsAGapInTheSound)
+{
+    // two seconds of sound with a one-second hole in its time stamps
+    const std::string gap = MediaFixture("gap.mka", "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 "
+                                                    "-af \"asetpts='if(gte(T,1),PTS+44100,PTS)'\" -c:a pcm_s16le");
+    ASSERT_TRUE(Convert({gap}, out("plain.wav"), {}).finished);
+    ASSERT_TRUE(Convert({gap}, out("synced.wav"), {{"async", "1"}}).finished);
+    EXPECT_NEAR(WavSamples(out("plain.wav")).size() / 44100.0, 2.0, 0.01);
+    EXPECT_NEAR(WavSamples(out("synced.wav")).size() / 44100.0, 3.0, 0.01);
+}
