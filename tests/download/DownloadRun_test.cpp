@@ -232,6 +232,27 @@ TEST(DownloadRun, LargeBodyIsSpooledAndMovedInWhole)
     EXPECT_EQ(QFile(f.saved("Big.mp4")).permissions() & QFileDevice::ReadOther, QFileDevice::ReadOther);
 }
 
+TEST(DownloadRun, BodyThatCannotBeWrittenFailsTheAttempt)
+{
+    ServiceSimulator sim({{"v", video("Clip", {{"18", 200000}})}});
+    Flow f;
+    QSignalSpy failed(&f.run, &TDownloadRun::saveFailed);
+    const QString folder = f.out.path() + "/gone";
+    QDir().mkpath(folder);
+    QObject::connect(&f.run, &TDownloadRun::rowChanged, [&](int) {
+        if (f.run.Rows()[0].Status == "Downloading...")
+            QDir(folder).removeRecursively();
+    });
+    QSignalSpy done(&f.run, &TDownloadRun::finished);
+    f.run.StartDownloadRun({watchLink("v")}, folder + "/");
+    ASSERT_TRUE(done.wait(30000));
+    EXPECT_EQ(done.at(0).at(1).toInt(), 0);
+    EXPECT_EQ(failed.count(), 1);
+    EXPECT_EQ(f.run.Rows()[0].Status, "Failed.");
+    EXPECT_TRUE(f.run.SavedFiles().isEmpty());
+    EXPECT_TRUE(folderEntries(f.spool.path()).isEmpty());
+}
+
 TEST(DownloadRun, RowTextsFollowTheTransfer)
 {
     EXPECT_EQ(FormatDownloadSpeed(2048, 0), "2.00 KB/s");
