@@ -12,6 +12,11 @@
 #include <iterator>
 #include <thread>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "FFLoad.h"
 #include "FFmpeg.h"
 #include "MediaFixtures.h"
@@ -515,4 +520,29 @@ TEST_F(TranscodeTest, AudioSyncFillsAGapInTheSound)
     ASSERT_TRUE(Convert({gap}, out("synced.wav"), {{"async", "1"}}).finished);
     EXPECT_NEAR(WavSamples(out("plain.wav")).size() / 44100.0, 2.0, 0.01);
     EXPECT_NEAR(WavSamples(out("synced.wav")).size() / 44100.0, 3.0, 0.01);
+}
+
+// A loopback server that accepts connections and never answers.
+TEST_F(TranscodeTest, OpeningAnInputGivesUpAfterTheTimeOut)
+{
+    int server = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(server, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(server, 4), 0);
+    socklen_t len = sizeof addr;
+    ::getsockname(server, reinterpret_cast<sockaddr *>(&addr), &len);
+    const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/clip.mp4";
+
+    TCustomFFmpeg task(20);
+    task.SetVerbosity(0);
+    task.SetIOTimeout(300);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(task.OpenInputFile(url));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_LT(seconds, 5.0);
+    EXPECT_EQ(task.LastError().rfind(url + ": ", 0), 0u) << task.LastError();
+    ::close(server);
 }
