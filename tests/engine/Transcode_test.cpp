@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <thread>
 
 #include <arpa/inet.h>
@@ -18,6 +19,7 @@
 #include <unistd.h>
 
 #include "FFLoad.h"
+#include "FFLog.h"
 #include "FFmpeg.h"
 #include "MediaFixtures.h"
 
@@ -545,4 +547,31 @@ TEST_F(TranscodeTest, OpeningAnInputGivesUpAfterTheTimeOut)
     EXPECT_LT(seconds, 5.0);
     EXPECT_EQ(task.LastError().rfind(url + ": ", 0), 0u) << task.LastError();
     ::close(server);
+}
+
+// The older x264 vocabulary must reach the encoder, not just be accepted:
+// libx264 reports the settings it encodes with.
+TEST_F(TranscodeTest, OlderX264OptionsReachTheEncoder)
+{
+    std::mutex m;
+    std::string x264Settings;
+    GetLogger().TriggerEventInMainThread = false;
+    GetLogger().SetLogLevel(llInfo);
+    GetLogger().OnLog = [&](const void *, std::uint32_t, TLogLevel, const std::string &text) {
+        std::lock_guard<std::mutex> l(m);
+        if (text.find("options: cabac=") != std::string::npos)
+            x264Settings = text;
+    };
+    Options o = {{"vcodec", "libx264"}, {"acodec", "libfaac"}, {"an", "1"}};
+    o.insert(o.end(), kX264Block.begin(), kX264Block.end());
+    o.push_back({"flags2", "-dct8x8"});
+    o.push_back({"me_method", "umh"});
+    o.push_back({"directpred", "2"});
+    Result r = Convert({H264AacMp4()}, out("x264.mp4"), o);
+    GetLogger().OnLog = nullptr;
+    ASSERT_TRUE(r.finished) << r.message;
+    for (const char *want : {"cabac=0", " ref=1 ", "deblock=1:0:0", "me=umh", "subme=5", "chroma_me=1", "trellis=2",
+                             "8x8dct=0", "direct=2", "keyint_min=25", "scenecut=40", "crf=24.0",
+                             "qpmin=10", "ip_ratio=1.41"})
+        EXPECT_NE(x264Settings.find(want), std::string::npos) << want << " in " << x264Settings;
 }
