@@ -652,6 +652,12 @@ void TFFEncoder::ClearTasks()
 {
     if (working_ && !allEnded_)
         throw TFFEncoderBusy("Cannot ClearTasks while working.");
+    // The run-end handler clears the tasks from its own thread, possibly
+    // while the main thread is still returning from Stop on the last task.
+    if (!MainThreadQueue::instance().onMainThread()) {
+        std::unique_lock lock(stopMutex_);
+        stopDone_.wait(lock, [this] { return stopping_ == 0; });
+    }
     while (tasks_.Count() > 0)
         DestroyTask(0);
     SetLastError(std::string());
@@ -736,9 +742,18 @@ void TFFEncoder::Stop(bool waitForStop)
     toStart_ = 0;
     if (!working_)
         return;
+    {
+        std::lock_guard lock(stopMutex_);
+        ++stopping_;
+    }
     for (int i = 0; i < tasks_.Count(); ++i)
         if (TFFmpeg *task = tasks_.Get(i))
             task->Stop(waitForStop);
+    {
+        std::lock_guard lock(stopMutex_);
+        --stopping_;
+    }
+    stopDone_.notify_all();
 }
 
 // ---------------------------------------------------------------------------

@@ -260,6 +260,12 @@ private:
     TPreviewInfo previewInfo_;
     THookInfo hookInfo_;
 
+    // Stop calls in progress; a ClearTasks from another thread waits for
+    // them, as they still work on the tasks.
+    std::mutex stopMutex_;
+    std::condition_variable stopDone_;
+    int stopping_ = 0;
+
     // Terminate deliveries: each report gets a ticket when it is issued;
     // a delivery thread waits until every earlier ticket has been
     // delivered, so handlers see task ends in order and the run-end report

@@ -79,10 +79,13 @@ struct Recorder {
     std::vector<TProgressInfo> progress;
     std::vector<std::thread::id> progressThreads;
     bool runEnded = false;
+    bool clearOnRunEnd = false; // as the window does, from the reporting thread
 
     void attach(TFFEncoder &encoder)
     {
-        encoder.OnTerminate = [this](TFFEncoder *, const TTerminateInfo &info) {
+        encoder.OnTerminate = [this](TFFEncoder *sender, const TTerminateInfo &info) {
+            if (info.TaskIndex < 0 && clearOnRunEnd)
+                sender->ClearTasks();
             std::lock_guard lock(mutex);
             ends.push_back(info);
             endThreads.push_back(std::this_thread::get_id());
@@ -426,6 +429,7 @@ TEST_F(EncoderTest, StopDuringTheSecondOfThreeTasks)
 {
     TFFEncoder encoder;
     Recorder events;
+    events.clearOnRunEnd = true;
     events.attach(encoder);
     encoder.SetProgressInterval(100);
     addTask(encoder, makeClip("a1.avi", 1), g_dir / "stop0.avi");
@@ -453,7 +457,8 @@ TEST_F(EncoderTest, StopDuringTheSecondOfThreeTasks)
         EXPECT_FALSE(e.Exception) << e.TaskIndex << ": " << e.ExceptionMsg;
     EXPECT_FALSE(fs::exists(g_dir / "stop2.avi") && fs::file_size(g_dir / "stop2.avi") > 0)
         << "the third task never started";
-    encoder.ClearTasks();
+    EXPECT_EQ(encoder.TaskCount(), 0);
+    EXPECT_FALSE(encoder.Working());
 }
 
 TEST_F(EncoderTest, StopFromAProgressHandlerOfAnUnthreadedRunReturns)
