@@ -27,14 +27,14 @@ namespace {
 fs::path g_dir; // outputs of the running test process
 
 // A clip with a test picture and a tone, made once and shared.
-fs::path makeClip(const std::string &name, double seconds, const char *size = "160x120")
+fs::path makeClip(const std::string &name, double seconds, const char *size = "160x120", int rate = 25)
 {
     char args[512];
     std::snprintf(args, sizeof args,
-                  "-f lavfi -i testsrc=size=%s:rate=25:duration=%g "
+                  "-f lavfi -i testsrc=size=%s:rate=%d:duration=%g "
                   "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=%g "
                   "-c:v mpeg4 -q:v 5 -c:a pcm_s16le -ac 1",
-                  size, seconds, seconds);
+                  size, rate, seconds, seconds);
     return test::MediaFixture("encoder-" + name, args);
 }
 
@@ -59,6 +59,19 @@ std::string probeVideoCodecs(const fs::path &path)
             codecs += (codecs.empty() ? "" : ",") + values.at(prefix + "codec_name");
     }
     return codecs;
+}
+
+int probeVideoHeight(const fs::path &path)
+{
+    const auto values = test::ProbeWithFFprobe(path.string());
+    for (int i = 0;; ++i) {
+        const std::string prefix = "streams.stream." + std::to_string(i) + ".";
+        const auto type = values.find(prefix + "codec_type");
+        if (type == values.end())
+            return -1;
+        if (type->second == "video")
+            return std::stoi(values.at(prefix + "height"));
+    }
 }
 
 TOutputOptions smallOutput(const fs::path &file)
@@ -592,6 +605,39 @@ TEST_F(EncoderTest, PreviewSwitchesReachEveryTask)
     EXPECT_EQ(encoder.Task(1)->PreviewFlags(), kPreviewWindow | kPreviewBitmap);
     encoder.SetPreview(false);
     EXPECT_EQ(encoder.Task(1)->PreviewFlags(), kPreviewBitmap);
+}
+
+TEST_F(EncoderTest, DiscTargetTakesTheChosenNormOrTheFallback)
+{
+    struct Case {
+        int normType;
+        int normDefault;
+        int inputRate;
+        int height;
+    };
+    // A 15 fps input tells no norm, so detection falls back to NormDefault.
+    const Case cases[] = {{1, 2, 15, 576}, {2, 1, 15, 480}, {0, 1, 15, 576}, {0, 2, 15, 480}, {0, 2, 25, 576}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(::testing::Message() << "norm " << c.normType << " fallback " << c.normDefault << " rate "
+                                          << c.inputRate);
+        TFFEncoder encoder;
+        Recorder events;
+        events.attach(encoder);
+        const fs::path input = makeClip("r" + std::to_string(c.inputRate) + ".avi", 1, "160x120", c.inputRate);
+        ASSERT_EQ(encoder.AddTask(input.string()), 0) << encoder.LastError();
+        const fs::path output = g_dir / ("disc" + std::to_string(&c - cases) + ".mpg");
+        TOutputOptions out;
+        InitOutputOptions(out);
+        out.Target = 3;
+        out.NormType = c.normType;
+        out.NormDefault = c.normDefault;
+        out.AudioBitrate = 64000; // ignored under a target
+        ASSERT_TRUE(encoder.SetOutputFile(0, output.string(), out)) << encoder.LastError();
+        encoder.StartTask(0);
+        ASSERT_EQ(events.endOrder(), (std::vector<int>{0, -1}));
+        EXPECT_TRUE(events.ends[0].Finished) << events.ends[0].ExceptionMsg;
+        EXPECT_EQ(probeVideoHeight(output), c.height);
+    }
 }
 
 TEST_F(EncoderTest, RunWithoutTasksEndsAtOnce)
