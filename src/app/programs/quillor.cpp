@@ -11,6 +11,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "ConvertFlow.h"
 #include "FormLog.h"
 #include "FormMain.h"
 #include "Globals.h"
@@ -51,6 +52,8 @@ int main(int argc, char **argv)
     quillor::installMainThreadPump();
 
     quillor::TFormMain main;
+    // The convert flow takes over the window's page hooks before start-up runs them.
+    quillor::ConvertFlow convertFlow(main);
     if (!main.formCreate()) {
         quillor::MessageRequest request;
         request.type = quillor::MessageType::Error;
