@@ -38,7 +38,7 @@ peer_mp4_3=(-c:v libx264 -s 640x420 -r 30 -b:v 640000 "${x264_block_a[@]}"
 peer_avi_3=(-c:v mpeg4 -vtag XVID -b:v 1500000 -c:a libmp3lame -ac 2 -ar 44100 -b:a 192000)
 peer_mp3_2=(-vn -c:a libmp3lame -ac 2 -ar 48000 -b:a 256000)
 
-# Runs a command under /usr/bin/time -v; prints "seconds kilobytes".
+# Runs a command under /usr/bin/time -v; prints "wall-seconds kilobytes cpu-seconds".
 measure() {
     local log=$work/time.log
     if ! /usr/bin/time -v -o "$log" "$@" >"$work/run.out" 2>"$work/run.err"; then
@@ -51,29 +51,35 @@ measure() {
                     for (i = 1; i <= n; i++) s = s * 60 + p[i]
                     wall = s }
                 /Maximum resident set size/ { rss = $2 }
-                END { printf "%.2f %d\n", wall, rss }' "$log"
+                /User time \(seconds\)|System time \(seconds\)/ { cpu += $2 }
+                END { printf "%.2f %d %.2f\n", wall, rss, cpu }' "$log"
 }
 
 run_case() {
     local name=$1 class=$2 format=$3 preset=$4 ext=$5; shift 5
-    local ours_wall=0 ours_rss=0 peer_wall=0 peer_rss=0
+    local ours_wall=0 ours_rss=0 peer_wall=0 peer_rss=0 ours_cpu=0 peer_cpu=0
     for ((r = 0; r < rounds; r++)); do
         rm -rf "$work/ours" "$work/peer.$ext"
-        read -r w m < <(measure "$cli" convert --class "$class" --format "$format" --preset "$preset" \
-                                --out "$work/ours" "$clip")
+        read -r w m c < <(measure "$cli" convert --class "$class" --format "$format" --preset "$preset" \
+                                  --out "$work/ours" "$clip")
         ours_wall=$(awk -v a="$ours_wall" -v b="$w" 'BEGIN { print a + b }')
+        ours_cpu=$(awk -v a="$ours_cpu" -v b="$c" 'BEGIN { print a + b }')
         (( m > ours_rss )) && ours_rss=$m
-        read -r w m < <(measure ffmpeg -nostdin -v error -y -threads 0 -i "$clip" -threads 0 "$@" "$work/peer.$ext")
+        read -r w m c < <(measure ffmpeg -nostdin -v error -y -threads 0 -i "$clip" -threads 0 "$@" "$work/peer.$ext")
         peer_wall=$(awk -v a="$peer_wall" -v b="$w" 'BEGIN { print a + b }')
+        peer_cpu=$(awk -v a="$peer_cpu" -v b="$c" 'BEGIN { print a + b }')
         (( m > peer_rss )) && peer_rss=$m
     done
+    # CPU time is printed too: on a busy machine it tells more than the
+    # wall time whether the two did the same work.
     awk -v n="$name" -v ow="$ours_wall" -v pw="$peer_wall" -v om="$ours_rss" -v pm="$peer_rss" -v r="$rounds" \
-        'BEGIN { printf "%-8s quillor %7.2fs %7d kB | ffmpeg %7.2fs %7d kB | wall ratio %.3f %s | memory ratio %.2f\n",
+        -v oc="$ours_cpu" -v pc="$peer_cpu" \
+        'BEGIN { printf "%-8s quillor %7.2fs %7d kB | ffmpeg %7.2fs %7d kB | wall ratio %.3f %s | memory ratio %.2f | cpu ratio %.3f\n",
                  n, ow / r, om, pw / r, pm, (pw > 0 ? ow / pw : 0), (pw > 0 && ow / pw <= 1.05 ? "ok" : "OVER"),
-                 (pm > 0 ? om / pm : 0) }'
+                 (pm > 0 ? om / pm : 0), (pc > 0 ? oc / pc : 0) }'
 }
 
-echo "clip: ${seconds}s 1280x720 30 fps, stereo 48 kHz; rounds: $rounds; cores: $(nproc)"
+echo "clip: ${seconds}s 1280x720 30 fps, stereo 48 kHz; rounds: $rounds; cores: $(nproc); load: $(cut -d' ' -f1-3 /proc/loadavg)"
 run_case "MP4 3" video MP4 3 mp4 "${peer_mp4_3[@]}"
 run_case "AVI 3" video AVI 3 avi "${peer_avi_3[@]}"
 run_case "MP3 2" audio MP3 2 mp3 "${peer_mp3_2[@]}"
