@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "ConvertFlow.h"
+#include "DownloadFlow.h"
 #include "FormLog.h"
 #include "FormMain.h"
 #include "Globals.h"
@@ -54,6 +55,8 @@ int main(int argc, char **argv)
     quillor::TFormMain main;
     // The convert flow takes over the window's page hooks before start-up runs them.
     quillor::ConvertFlow convertFlow(main);
+    // The download flow takes over the link page, the download run and its summary.
+    quillor::DownloadFlow downloadFlow(main);
     if (!main.formCreate()) {
         quillor::MessageRequest request;
         request.type = quillor::MessageType::Error;
