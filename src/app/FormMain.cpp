@@ -474,7 +474,10 @@ bool TFormMain::beginDrag(QMouseEvent *event)
 
 void TFormMain::mousePressEvent(QMouseEvent *event)
 {
-    if (!beginDrag(event))
+    // Presses that reach the window from inside the page area are not on
+    // the skin and do not move it.
+    const bool onPage = pageControl_->geometry().contains(event->position().toPoint());
+    if (onPage || !beginDrag(event))
         QWidget::mousePressEvent(event);
 }
 

@@ -305,6 +305,13 @@ TEST(FormMain, ShownWindowHidesVersionLabelsAndCanBeDraggedBySkinAndLogos)
         QTest::mouseRelease(target, Qt::LeftButton, {}, at + QPoint(30, 12));
         EXPECT_EQ(window.pos(), QPoint(30, 12));
     }
+    // An empty spot of a page is no drag handle.
+    QWidget *page = window.findChild<QWidget *>("TabSheetMode");
+    window.move(0, 0);
+    QTest::mousePress(page, Qt::LeftButton, {}, QPoint(500, 400));
+    QTest::mouseMove(page, QPoint(530, 412));
+    QTest::mouseRelease(page, Qt::LeftButton, {}, QPoint(530, 412));
+    EXPECT_EQ(window.pos(), QPoint(0, 0));
 }
 
 #include "FormMain_test.moc"
