@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <unistd.h>
 #include <filesystem>
 #include <future>
@@ -260,6 +261,47 @@ TEST_F(EncoderTest, FirstCodecLineBecomesTheDefaultAndIsConsumedByTheExtraStream
             codecs.push_back(option);
     const std::vector<TExtOption> expected = {{"vcodec", "mpeg4"}, {"vcodec", "mpeg4"}, {"newvideo", ""}};
     EXPECT_EQ(codecs, expected);
+}
+
+TEST_F(EncoderTest, RecordingTimeStampIsLocalStandardTimeTurnedIntoUtc)
+{
+    // Two hours east of UTC, no daylight saving.
+    const char *oldTz = std::getenv("TZ");
+    const std::string savedTz = oldTz ? oldTz : "";
+    setenv("TZ", "UTC-2", 1);
+    tzset();
+    auto timestampOf = [](double days) {
+        RecordingEncoder encoder;
+        EXPECT_EQ(encoder.AddTask(makeClip("a1.avi", 1).string()), 0) << encoder.LastError();
+        TOutputOptions o;
+        InitOutputOptions(o);
+        o.StreamInfo.Timestamp = days;
+        EXPECT_TRUE(encoder.SetOutputFile(0, (g_dir / "stamped.avi").string(), o)) << encoder.LastError();
+        for (const auto &[name, value] : encoder.options)
+            if (name == "timestamp")
+                return value;
+        return std::string("none");
+    };
+    EXPECT_EQ(timestampOf(25569.5), "1970-01-01 10:00:00Z"); // noon there
+    EXPECT_EQ(timestampOf(-1.0), "none");
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&now, &tm);
+    char today[16];
+    std::strftime(today, sizeof today, "%Y-%m-%d", &tm);
+    EXPECT_EQ(timestampOf(0.0).substr(0, 10), today); // 0 is now
+    if (oldTz)
+        setenv("TZ", savedTz.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+
+    // The task takes the text as a date.
+    TFFEncoder encoder;
+    ASSERT_EQ(encoder.AddTask(makeClip("a1.avi", 1).string()), 0) << encoder.LastError();
+    TOutputOptions o = smallOutput(g_dir / "stamped-real.mkv");
+    o.StreamInfo.Timestamp = 40000.25;
+    EXPECT_TRUE(encoder.SetOutputFile(0, o.FileName, o)) << encoder.LastError();
 }
 
 TEST(EncoderProperties, DefaultsAndProgressIntervalFloor)
