@@ -74,10 +74,11 @@ protected:
         setShutdownBackend(std::move(previousShutdown_));
     }
 
-    void start(const ConfigKeys &keys = convertConfigKeys())
+    // `programDir` empty: a program folder of the test's own with `keys`.
+    void start(const ConfigKeys &keys = convertConfigKeys(), const QString &programDir = QString())
     {
         folder = std::make_unique<ProgramFolder>(keys);
-        window = std::make_unique<TFormMain>(folder->path());
+        window = std::make_unique<TFormMain>(programDir.isEmpty() ? folder->path() : programDir);
         flow = std::make_unique<ConvertFlow>(*window);
         flow->inputPage().showFailedFiles = [this](const QStringList &entries) { failedDialogs << entries; };
         ASSERT_TRUE(window->formCreate()) << window->startupError().toStdString();

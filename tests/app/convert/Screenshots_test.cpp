@@ -2,6 +2,8 @@
 // QUILLOR_SCREENSHOT_DIR names the folder to write them to:
 //   QUILLOR_SCREENSHOT_DIR=docs/screenshots xvfb-run -a \
 //     build/bin/convert_flow_tests --gtest_filter='ConvertWindow.Screenshots'
+#include <QRadioButton>
+
 #include "ConvertWindow.h"
 
 using namespace quillor;
@@ -13,8 +15,13 @@ TEST_F(ConvertWindow, Screenshots)
     if (target.isEmpty())
         GTEST_SKIP() << "set QUILLOR_SCREENSHOT_DIR to take the pictures";
     QDir().mkpath(target);
-    start();
+    // The shipped configuration and pictures.
+    start(convertConfigKeys(), QStringLiteral(QUILLOR_PROGRAM_DIR));
     window->show();
+    if (window->wizard().page() == WizardPage::Mode) {
+        window->findChild<QRadioButton *>(QStringLiteral("RadioButtonConvertVideo"))->setChecked(true);
+        window->wizard().next();
+    }
     auto shoot = [&](const char *name) {
         QApplication::processEvents();
         EXPECT_TRUE(window->grab().save(QDir(target).filePath(QString::fromLatin1(name)))) << name;
@@ -30,8 +37,8 @@ TEST_F(ConvertWindow, Screenshots)
 
     QSignalSpy finished(flow.get(), &ConvertFlow::conversionFinished);
     bool shot = false;
-    QObject::connect(&flow->run(), &ConversionRun::rowChanged, [&](int row) {
-        if (!shot && row == 0 && flow->run().Rows()[0].Columns[3].chopped(1).toInt() >= 30) {
+    QObject::connect(&flow->run(), &ConversionRun::progressChanged, [&] {
+        if (!shot && !flow->run().Rows().empty() && flow->run().Rows()[0].Columns[3].chopped(1).toInt() >= 30) {
             shot = true;
             shoot("progress-page.png");
         }
