@@ -237,7 +237,7 @@ void TCustomFFmpeg::Impl::handleOption(const std::string &name, const std::strin
         {"map",
          [&](const std::string &v) {
              // file.stream[:syncfile.syncstream]; any single separator between numbers
-             StreamMapEntry m;
+             TaskStreamMap m;
              const char *p = v.c_str();
              char *end = nullptr;
              m.file = static_cast<int>(std::strtol(p, &end, 10));

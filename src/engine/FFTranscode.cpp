@@ -129,7 +129,7 @@ struct InStream {
 };
 
 struct OutStream {
-    const OutputStreamSpec *spec = nullptr;
+    const TaskStreamSpec *spec = nullptr;
     int file = 0;
     int index = 0;
     AVStream *st = nullptr;
@@ -237,7 +237,7 @@ bool videoOnlyShared(const std::string &n)
     return false;
 }
 
-bool allowsExperimental(const OutputStreamSpec &spec)
+bool allowsExperimental(const TaskStreamSpec &spec)
 {
     for (auto &[n, v] : spec.libOptions)
         if (n == "strict")
@@ -281,7 +281,7 @@ void applyCodecOptions(AVCodecContext *enc, const AVCodec *codec, const OptionPa
 struct Transcoder {
     TCustomFFmpeg::Impl &d;
     RunState run;
-    TaskOptions &opt;
+    TaskOptionState &opt;
 
     explicit Transcoder(TCustomFFmpeg::Impl &impl) : d(impl), opt(impl.opt) {}
 
@@ -344,7 +344,7 @@ struct Transcoder {
             raise("Number of stream maps must match number of output streams");
         int mapIndex = 0;
         for (size_t f = 0; f < d.outputs.size(); ++f) {
-            OutputFile &out = d.outputs[f];
+            TaskOutputFile &out = d.outputs[f];
             for (size_t k = 0; k < out.specs.size(); ++k) {
                 OutStream o;
                 o.spec = &out.specs[k];
@@ -353,7 +353,7 @@ struct Transcoder {
                 o.copy = o.spec->copy;
                 AVMediaType type = o.spec->type;
                 if (!opt.maps.empty()) {
-                    const StreamMapEntry &m = opt.maps[mapIndex++];
+                    const TaskStreamMap &m = opt.maps[mapIndex++];
                     if (m.file < 0 || m.file >= int(d.inputs.size()) || m.stream < 0 ||
                         m.stream >= int(d.inputs[m.file].ctx->nb_streams))
                         raise(format("Could not find input stream #%d.%d", m.file, m.stream));
@@ -651,7 +651,7 @@ struct Transcoder {
     void setup()
     {
         for (size_t f = 0; f < d.inputs.size(); ++f) {
-            InputFile &in = d.inputs[f];
+            TaskInputFile &in = d.inputs[f];
             in.firstStream = int(run.ist.size());
             for (unsigned s = 0; s < in.ctx->nb_streams; ++s) {
                 InStream is;
@@ -668,7 +668,7 @@ struct Transcoder {
                     if (s >= 0)
                         openDecoder(run.ist[s], run.ist[s].file);
         for (auto &o : run.ost) {
-            OutputFile &out = d.outputs[o.file];
+            TaskOutputFile &out = d.outputs[o.file];
             AVFormatContext *oc = out.ctx;
             if (o.copy) {
                 setupCopy(o, oc);
@@ -711,7 +711,7 @@ struct Transcoder {
             }
         }
         for (size_t f = 0; f < d.outputs.size(); ++f) {
-            OutputFile &out = d.outputs[f];
+            TaskOutputFile &out = d.outputs[f];
             // the first input's tags go along unless the task set its own
             ff().av_dict_copy(&out.ctx->metadata, d.inputs[0].ctx->metadata, AV_DICT_DONT_OVERWRITE);
             if (ff().avformat_write_header(out.ctx, nullptr) < 0)
@@ -742,6 +742,9 @@ struct Transcoder {
         int r = ff().av_interleaved_write_frame(oc, p);
         if (r < 0)
             raise(LibraryErrorText("av_interleaved_write_frame()", r));
+        // writes go through a buffer: a failed write shows up here first
+        if (oc->pb && oc->pb->error < 0)
+            raise(LibraryErrorText(d.outputs[o.file].name, oc->pb->error));
     }
 
     void writePacket(OutStream &o, AVPacket *p)
@@ -1155,7 +1158,7 @@ struct Transcoder {
         int r = ff().avcodec_send_packet(is.dec, p);
         if (r < 0 && r != AVERROR_EOF && r != AVERROR(EAGAIN))
             decodeError(is);
-        const OutputFile &out = d.outputs[0];
+        const TaskOutputFile &out = d.outputs[0];
         for (;;) {
             r = ff().avcodec_receive_frame(is.dec, run.frame);
             if (r == AVERROR(EAGAIN) || r == AVERROR_EOF)
@@ -1224,7 +1227,7 @@ struct Transcoder {
 
     void processPacket(int fi, AVPacket *p)
     {
-        InputFile &in = d.inputs[fi];
+        TaskInputFile &in = d.inputs[fi];
         if (p->stream_index < 0 || unsigned(p->stream_index) >= in.ctx->nb_streams)
             return;
         InStream &is = run.ist[in.firstStream + p->stream_index];
@@ -1261,7 +1264,7 @@ struct Transcoder {
 
         int64_t ts = p->pts != AV_NOPTS_VALUE ? p->pts : p->dts;
         int64_t us = ts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : ff().av_rescale_q(ts, tb, AV_TIME_BASE_Q);
-        const OutputFile &out = d.outputs[0];
+        const TaskOutputFile &out = d.outputs[0];
         if (out.recordingTime != kNoLimit && us != AV_NOPTS_VALUE && p->dts != AV_NOPTS_VALUE &&
             ff().av_rescale_q(p->dts, tb, AV_TIME_BASE_Q) >= out.recordingTime) {
             is.finished = true;
@@ -1293,7 +1296,7 @@ struct Transcoder {
 
     void report(bool final, int fileIndex)
     {
-        OutputFile &out0 = d.outputs[0];
+        TaskOutputFile &out0 = d.outputs[0];
         int64_t size = 0;
         if (out0.ctx && out0.ctx->pb) {
             size = ff().avio_size(out0.ctx->pb);
@@ -1355,7 +1358,7 @@ struct Transcoder {
         int best = -1;
         int64_t bestTime = 0;
         for (size_t f = 0; f < d.inputs.size(); ++f) {
-            InputFile &in = d.inputs[f];
+            TaskInputFile &in = d.inputs[f];
             if (in.eof || in.tryAgain)
                 continue;
             bool wanted = false;
@@ -1388,7 +1391,7 @@ struct Transcoder {
 
     void inputEnded(int fi)
     {
-        InputFile &in = d.inputs[fi];
+        TaskInputFile &in = d.inputs[fi];
         in.eof = true;
         for (unsigned s = 0; s < in.ctx->nb_streams; ++s)
             flushDecoder(run.ist[in.firstStream + s]);
@@ -1443,7 +1446,7 @@ struct Transcoder {
                 continue;
             }
             fileIndex = fi;
-            OutputFile &out0 = d.outputs[0];
+            TaskOutputFile &out0 = d.outputs[0];
             if (out0.limitFileSize > 0 && out0.ctx->pb && ff().avio_seek(out0.ctx->pb, 0, SEEK_CUR) >= out0.limitFileSize)
                 break;
             int r = ff().av_read_frame(d.inputs[fi].ctx, run.pkt);
@@ -1506,7 +1509,14 @@ struct Transcoder {
                 out.headerWritten = false;
                 int r = ff().av_write_trailer(out.ctx);
                 if (r < 0)
-                    d.log(llError, "%s", LibraryErrorText("av_write_trailer()", r).c_str());
+                    raise(LibraryErrorText("av_write_trailer()", r));
+                // a file that could not be written completely is a failure,
+                // never a finished conversion
+                if (out.ctx->pb) {
+                    ff().avio_flush(out.ctx->pb);
+                    if (out.ctx->pb->error < 0)
+                        raise(LibraryErrorText(out.name, out.ctx->pb->error));
+                }
             }
         report(true, -1);
     }

@@ -522,7 +522,7 @@ bool TCustomFFmpeg::Impl::openInput(const std::string &fileName)
             log(llWarning, "%s: could not seek to position %0.3f", fileName.c_str(), position / 1000000.0);
     }
 
-    InputFile in;
+    TaskInputFile in;
     in.ctx = ic;
     in.name = fileName;
     in.startTime = position;
@@ -560,9 +560,9 @@ bool TCustomFFmpeg::Impl::openInput(const std::string &fileName)
     return true;
 }
 
-void TCustomFFmpeg::Impl::addStreamSpec(OutputFile &out, AVMediaType type)
+void TCustomFFmpeg::Impl::addStreamSpec(TaskOutputFile &out, AVMediaType type)
 {
-    OutputStreamSpec s;
+    TaskStreamSpec s;
     s.type = type;
     s.libOptions = opt.libOptions;
     s.threads = opt.threads;
@@ -642,7 +642,7 @@ int TCustomFFmpeg::Impl::openOutput(const std::string &fileName, bool join)
         throw FFmpegException("avformat_alloc_context failed");
     oc->interrupt_callback = EngineInterruptCallback();
 
-    OutputFile out;
+    TaskOutputFile out;
     out.ctx = oc;
     out.format = fmt;
     out.name = fileName;

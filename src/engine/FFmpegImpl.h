@@ -31,14 +31,14 @@ using OptionPairs = std::vector<std::pair<std::string, std::string>>;
 inline constexpr int64_t kNoLimit = std::numeric_limits<int64_t>::max();
 inline constexpr int kMaxStreams = 20;
 
-struct StreamMapEntry {
+struct TaskStreamMap {
     int file = 0, stream = 0, syncFile = 0, syncStream = 0;
 };
 
 // What an output stream is to become, fixed when the output file is opened
 // (or by "newvideo"/"newaudio"/"newsubtitle"); the encoder itself is set
 // up when the task starts, once the sources are known.
-struct OutputStreamSpec {
+struct TaskStreamSpec {
     AVMediaType type = AVMEDIA_TYPE_UNKNOWN;
     std::string codecName; // empty: the format's default; "copy"
     bool copy = false;
@@ -73,7 +73,7 @@ struct OutputStreamSpec {
     int threads = 0;
 };
 
-struct InputFile {
+struct TaskInputFile {
     AVFormatContext *ctx = nullptr;
     std::string name;
     int64_t tsOffset = 0;  // µs added to every time stamp
@@ -86,11 +86,11 @@ struct InputFile {
     bool tryAgain = false;
 };
 
-struct OutputFile {
+struct TaskOutputFile {
     AVFormatContext *ctx = nullptr;
     const AVOutputFormat *format = nullptr;
     std::string name;
-    std::vector<OutputStreamSpec> specs;
+    std::vector<TaskStreamSpec> specs;
     int64_t recordingTime = kNoLimit; // µs
     int64_t limitFileSize = 0;
     int64_t startTime = 0;
@@ -100,7 +100,7 @@ struct OutputFile {
     bool fileOpened = false;
 };
 
-struct TaskOptions {
+struct TaskOptionState {
     // per next input
     std::string forcedFormat;
     int64_t startTime = 0;
@@ -152,7 +152,7 @@ struct TaskOptions {
     double dtsDeltaThreshold = 10;
     bool xerror = false, copyinkf = false, dump = false, hex = false, re = false;
     bool isync = false;
-    std::vector<StreamMapEntry> maps;
+    std::vector<TaskStreamMap> maps;
     // library options remembered for every context made later
     OptionPairs libOptions;
     OptionPairs formatLibOptions;
@@ -170,11 +170,11 @@ struct TCustomFFmpeg::Impl {
     int hookBits = 24;
     std::atomic<uint8_t> previewFlags{0};
 
-    TaskOptions opt;
+    TaskOptionState opt;
     std::string lastLibOptionMessage;
 
-    std::vector<InputFile> inputs;
-    std::vector<OutputFile> outputs;
+    std::vector<TaskInputFile> inputs;
+    std::vector<TaskOutputFile> outputs;
     bool joinRequested = false;
     bool joining = false;
 
@@ -233,7 +233,7 @@ struct TCustomFFmpeg::Impl {
     // --- files (FFmpeg.cpp) ---
     bool openInput(const std::string &fileName);
     int openOutput(const std::string &fileName, bool join);
-    void addStreamSpec(OutputFile &out, AVMediaType type);
+    void addStreamSpec(TaskOutputFile &out, AVMediaType type);
     void setupJoin();
     void closeFiles();
 

@@ -16,6 +16,9 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "FFLoad.h"
@@ -574,4 +577,27 @@ TEST_F(TranscodeTest, OlderX264OptionsReachTheEncoder)
                              "8x8dct=0", "direct=2", "keyint_min=25", "scenecut=40", "crf=24.0",
                              "qpmin=10", "ip_ratio=1.41"})
         EXPECT_NE(x264Settings.find(want), std::string::npos) << want << " in " << x264Settings;
+}
+
+// A disk that fills up (here: a file size limit) must fail the task.
+TEST_F(TranscodeTest, AnOutputThatCannotBeWrittenFailsTheTask)
+{
+    const std::string input = H264AacMp4();
+    const std::string file = out("full.wav");
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {32768, 32768};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        Result r = Convert({input}, file, {{"acodec", "pcm_s16le"}, {"vn", "1"}});
+        const bool ok = !r.finished && r.exception && r.message.find("File too large") != std::string::npos && r.terminates == 1;
+        if (!ok)
+            fprintf(stderr, "finished=%d exception=%d message=%s\n", r.finished, r.exception, r.message.c_str());
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the task did not fail with the file's error";
 }
