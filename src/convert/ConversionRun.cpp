@@ -27,6 +27,14 @@ QString folderOf(const QString &path)
 }
 } // namespace
 
+double EstimateRunDays(std::int64_t totalUs, double elapsedDays, std::int64_t finishedUs, std::int64_t currentUs)
+{
+    // A report never carries less than 10 ms; keep the divisor positive
+    // whatever it carries.
+    const std::int64_t done = finishedUs + std::max<std::int64_t>(currentUs, 1);
+    return static_cast<double>(totalUs) * elapsedDays / static_cast<double>(done);
+}
+
 ConversionRun::ConversionRun(TFFEncoder &encoder, QObject *parent)
     : QObject(parent)
     , encoder_(encoder)
@@ -209,8 +217,7 @@ void ConversionRun::onProgress(const TProgressInfo &info)
         row.Columns[2] = QString::fromLatin1(kTaskConverting);
     }
     elapsedDays_ = now() - startTime_;
-    const std::int64_t done = finishedDuration_ + std::max<std::int64_t>(info.CurrentDuration, 1);
-    estimatedDays_ = static_cast<double>(totalDuration_) * elapsedDays_ / static_cast<double>(done);
+    estimatedDays_ = EstimateRunDays(totalDuration_, elapsedDays_, finishedDuration_, info.CurrentDuration);
     if (!join_)
         emit rowChanged(index);
     emit progressChanged();

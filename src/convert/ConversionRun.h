@@ -36,6 +36,11 @@ inline constexpr char kTaskConverting[] = "Converting...";
 inline constexpr char kTaskFinished[] = "Finish.";
 inline constexpr char kTaskFailed[] = "Failed.";
 
+// The estimated length of the whole run, in days: the time spent so far
+// scaled by how much of the total duration is done (the finished tasks'
+// inputs and the running task's output). Durations in microseconds.
+double EstimateRunDays(std::int64_t totalUs, double elapsedDays, std::int64_t finishedUs, std::int64_t currentUs);
+
 // One line of the task list. Separate tasks: name, duration text, status,
 // progress, folder. Join mode: name, duration text, "W x H", aspect ratio,
 // output path.

@@ -176,3 +176,24 @@ TEST_F(ConversionRunTest, JoinModeMakesOneMergedOutput)
     ASSERT_TRUE(probed.count("format.duration"));
     EXPECT_NEAR(std::atof(probed.at("format.duration").c_str()), 6.0, 0.3);
 }
+
+// The estimate scales the time spent by the share of the total done; long
+// inputs (beyond 2^31 microseconds) do not overflow it.
+TEST(RunEstimate, ScalesElapsedTimeByTheShareDone)
+{
+    const double minute = 1.0 / 1440;
+    struct Case {
+        const char *name;
+        std::int64_t total, finished, current;
+        double elapsed, expected;
+    } cases[] = {
+        {"first report of a run", 60'000'000, 0, 15'000'000, 1 * minute, 4 * minute},
+        {"second task half done", 60'000'000, 30'000'000, 15'000'000, 3 * minute, 4 * minute},
+        {"inputs of 40 minutes", 2 * 2'400'000'000LL, 2'400'000'000LL, 1'200'000'000LL, 30 * minute, 40 * minute},
+        {"nothing reported yet", 60'000'000, 0, 0, 1 * minute, 60'000'000 * minute},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_NEAR(EstimateRunDays(c.total, c.elapsed, c.finished, c.current), c.expected, 1e-9);
+    }
+}
