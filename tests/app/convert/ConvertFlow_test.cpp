@@ -105,9 +105,7 @@ TEST_F(ConvertWindow, SecondInputUnreadableAtRunTime)
 // An output that cannot be written while the task runs (the file-size
 // limit of this process stands in for a full disk): "Failed.", its error
 // line in the summary's memo, 1 / 0 / 1, "fail.wav".
-// Disabled until the engine reports a failed final write of its output:
-// today the task ends as finished with the file cut at the limit.
-TEST_F(ConvertWindow, DISABLED_OutputThatCannotBeWrittenFails)
+TEST_F(ConvertWindow, OutputThatCannotBeWrittenFails)
 {
     start();
     flow->inputPage().AddMediaFiles({clip(test::H264AacMp4(), QStringLiteral("big.mp4"))});
