@@ -103,3 +103,32 @@ TEST(OpenDialogFilter, FourEntriesThatMatchEitherCase)
     EXPECT_TRUE(filters[2].contains(QStringLiteral("*.DTS *.dts)")));
     EXPECT_EQ(filters[3], QStringLiteral("All Files (*.*)"));
 }
+
+// Add through the open dialog: three chosen files, one unreadable, give
+// two rows, one failed-files entry and one log line; the folder of the
+// first file is remembered for the next opening.
+TEST_F(ConvertWindow, AddFromTheOpenDialog)
+{
+    start();
+    const QString junk = media.filePath(QStringLiteral("sub/junk.avi"));
+    QDir().mkpath(QFileInfo(junk).path());
+    QFile f(junk);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(1024, '\0'));
+    f.close();
+    const QStringList chosen = {clip(test::AudioOnlyMp3(), QStringLiteral("sub/a.mp3")), junk,
+                                clip(test::Mpeg4Mp3Avi(), QStringLiteral("b.avi"))};
+    flow->inputPage().openDialog = [&] { return chosen; };
+    action(*window, "ActionAdd")->trigger();
+    EXPECT_EQ(gridPaths(flow->inputPage().grid()), (QStringList{"a.mp3", "b.avi"}));
+    ASSERT_EQ(failedDialogs.size(), 1);
+    EXPECT_EQ(failedDialogs[0].size(), 1);
+    EXPECT_EQ(log.lines().filter(QStringLiteral("File load error: ")).size(), 1);
+    EXPECT_EQ(window->settings().LastOpenDir, media.filePath(QStringLiteral("sub")) + QStringLiteral("/"));
+    EXPECT_EQ(busyDepth(), 0);
+
+    // Cancel adds nothing.
+    flow->inputPage().openDialog = [] { return QStringList(); };
+    action(*window, "ActionAdd")->trigger();
+    EXPECT_EQ(flow->inputPage().grid()->rowCount(), 2);
+}
