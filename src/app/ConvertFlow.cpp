@@ -1,19 +1,18 @@
 #include "ConvertFlow.h"
 
-#include <QCheckBox>
 #include <QCoreApplication>
-#include <QTreeWidget>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QTreeWidget>
 
 #include "ConvertSound.h"
 #include "FormMain.h"
 #include "FormShutdown.h"
 #include "Globals.h"
-#include "MainThreadQueue.h"
 #include "InputPage.h"
+#include "MainThreadQueue.h"
 #include "OutputPage.h"
 #include "Previewer.h"
 #include "UtilFuncs.h"
@@ -26,8 +25,10 @@ ConvertFlow::ConvertFlow(TFormMain &window)
     , encoder_(std::make_unique<TFFEncoder>())
     , run_(std::make_unique<ConversionRun>(*encoder_))
 {
-    inputPage_ = new InputPage(window_, inputList_, *encoder_->Decoder());
-    outputPage_ = new OutputPage(window_);
+    // The pages go with the flow, so no widget of the window reaches them
+    // once the list they show is gone.
+    inputPage_ = new InputPage(window_, inputList_, *encoder_->Decoder(), this);
+    outputPage_ = new OutputPage(window_, this);
     setupProgressPage();
     installHooks();
 
@@ -58,6 +59,8 @@ ConvertFlow::~ConvertFlow()
 {
     shutdownEncoder();
     TCustomFFmpeg::SetPreviewWindowSink(nullptr);
+    delete inputPage_;
+    delete outputPage_;
     delete previewer_.data();
 }
 

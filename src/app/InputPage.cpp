@@ -127,8 +127,8 @@ public:
 
 } // namespace
 
-InputPage::InputPage(TFormMain &window, InputList &list, TFFDecoder &probe)
-    : QObject(&window)
+InputPage::InputPage(TFormMain &window, InputList &list, TFFDecoder &probe, QObject *parent)
+    : QObject(parent)
     , window_(window)
     , list_(list)
     , probe_(probe)

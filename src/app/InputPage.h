@@ -45,7 +45,7 @@ QString openDialogNameFilters();
 class InputPage : public QObject {
     Q_OBJECT
 public:
-    InputPage(TFormMain &window, InputList &list, TFFDecoder &probe);
+    InputPage(TFormMain &window, InputList &list, TFFDecoder &probe, QObject *parent = nullptr);
 
     // Probes and appends the files; shows the failed-files dialog for those
     // the probe could not open.

@@ -67,8 +67,8 @@ std::uint8_t &formatSetting(UserSettings &s, int formatClass)
 }
 } // namespace
 
-OutputPage::OutputPage(TFormMain &window)
-    : QObject(&window)
+OutputPage::OutputPage(TFormMain &window, QObject *parent)
+    : QObject(parent)
     , window_(window)
 {
     formatPages_ = window_.findChild<QStackedWidget *>(QStringLiteral("RzPageControlToFormat"));

@@ -31,7 +31,7 @@ FormatSelection SelectionFromSettings(const UserSettings &settings);
 class OutputPage : public QObject {
     Q_OBJECT
 public:
-    explicit OutputPage(TFormMain &window);
+    explicit OutputPage(TFormMain &window, QObject *parent = nullptr);
 
     // Start-up: places the buttons and fills the preset boxes.
     void LayoutAndFill();
