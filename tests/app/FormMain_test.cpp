@@ -314,4 +314,26 @@ TEST(FormMain, ShownWindowHidesVersionLabelsAndCanBeDraggedBySkinAndLogos)
     EXPECT_EQ(window.pos(), QPoint(0, 0));
 }
 
+TEST(FormMain, BottomButtonsShowTheirStatePictures)
+{
+    ScopedHome home;
+    ProgramFolder folder;
+    TFormMain window(folder.path());
+    ASSERT_TRUE(window.formCreate());
+    QApplication::processEvents();
+    auto *back = window.findChild<SkinButton *>("ButtonBack"); // disabled on the mode page
+    auto *next = window.findChild<SkinButton *>("ButtonNext");
+    EXPECT_EQ(back->pictureState(), 3);
+    EXPECT_EQ(next->pictureState(), 0);
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), next->mapToGlobal(QPointF(5, 5)));
+    QApplication::sendEvent(next, &enter);
+    EXPECT_EQ(next->pictureState(), 1);
+    next->setDown(true);
+    EXPECT_EQ(next->pictureState(), 2);
+    next->setDown(false);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(next, &leave);
+    EXPECT_EQ(next->pictureState(), 0);
+}
+
 #include "FormMain_test.moc"
