@@ -1,5 +1,6 @@
 #include "FormMain.h"
 
+#include <stdexcept>
 #include <QAction>
 #include <QApplication>
 #include <QBitmap>
@@ -46,6 +47,7 @@ TFormMain::TFormMain(const QString &programDir, QWidget *parent)
     createPages();
     createActions();
     installDefaultHooks();
+    createEngineLogger();
 
     connect(&wizard_, &WizardController::pageChanged, this, &TFormMain::renderPage);
     connect(&wizard_, &WizardController::captionsChanged, this, &TFormMain::renderCaptions);
@@ -168,6 +170,27 @@ void TFormMain::setLogWindow(TFormLog *log)
     for (const QString &line : std::as_const(pendingLog_))
         log_->appendLine(line);
     pendingLog_.clear();
+}
+
+void TFormMain::createEngineLogger()
+{
+    try {
+        ffLogger_ = std::make_unique<quillor::TFFLogger>();
+    } catch (const std::logic_error &) {
+        // Another window of this process already owns the engine's log
+        // (only tests make two); its lines go to that window.
+        return;
+    }
+    ffLogger_->SetLogLevel(quillor::llError);
+    QPointer<TFormMain> self(this);
+    ffLogger_->OnLog = [self](const void *, std::uint32_t threadId, quillor::TLogLevel level,
+                              const std::string &message) {
+        if (self)
+            self->appendLog(QStringLiteral("#%1.%2: %3")
+                                .arg(threadId)
+                                .arg(static_cast<int>(level))
+                                .arg(QString::fromStdString(message)));
+    };
 }
 
 void TFormMain::appendLog(const QString &line)

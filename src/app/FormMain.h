@@ -13,7 +13,9 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
+#include "FFLog.h"
 #include "FormLog.h"
 #include "ProgramConfig.h"
 #include "SkinLayout.h"
@@ -115,6 +117,7 @@ private:
     void createPages();
     void createActions();
     void installDefaultHooks();
+    void createEngineLogger();
     void applySkin();
     void renderPage(WizardPage page);
     void renderCaptions(const PageCaptions &captions);
@@ -141,6 +144,8 @@ private:
     WizardController wizard_;
     StartupHooks startupHooks_;
     QPointer<TFormLog> log_;
+    // The engine's log ends here and becomes lines of the log window.
+    std::unique_ptr<quillor::TFFLogger> ffLogger_;
     QStringList pendingLog_;
     bool clipboardHasText_ = false;
     bool clipboardConnected_ = false;

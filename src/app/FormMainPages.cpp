@@ -236,7 +236,7 @@ void TFormMain::createPages()
     label(step4, QStringLiteral("LabelFinishTotalFilesTitle"), QStringLiteral("Total files:"),
           QRect(0, 60, 120, 20));
     label(step4, QStringLiteral("LabelFinishTotalFiles"), QStringLiteral("0"), QRect(130, 60, 100, 20));
-    label(step4, QStringLiteral("LabelFinishSuccessedTitle"), QStringLiteral("Succeeded:"),
+    label(step4, QStringLiteral("LabelFinishSuccessedTitle"), QStringLiteral("Successed:"),
           QRect(0, 82, 120, 20));
     label(step4, QStringLiteral("LabelFinishSuccessed"), QStringLiteral("0"), QRect(130, 82, 100, 20));
     label(step4, QStringLiteral("LabelFinishFailedTitle"), QStringLiteral("Failed:"), QRect(0, 104, 120, 20));
@@ -302,7 +302,7 @@ void TFormMain::createPages()
     label(step7, QStringLiteral("LabelFinishedDownloading2"), QString(), QRect(0, 24, 560, 22));
     y = 60;
     for (auto [name, caption] : {std::pair{"LabelURLTotalFiles", "Total files:"},
-                                 std::pair{"LabelURLSucedded", "Succeeded:"},
+                                 std::pair{"LabelURLSucedded", "Successed:"},
                                  std::pair{"LabelURLFailed", "Failed:"}}) {
         label(step7, QString::fromLatin1(name) + QStringLiteral("Title"), QString::fromLatin1(caption),
               QRect(0, y, 120, 20));

@@ -1,5 +1,6 @@
 // Start-up of the main window: configuration and picture failures, the
 // skin layouts and shape, the log hand-over, and what closing writes.
+#include <QRegularExpression>
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "FFLog.h"
 #include "FormLog.h"
 #include "FormMain.h"
 #include "SkinButton.h"
@@ -175,6 +177,24 @@ TEST(FormMain, LibraryFailureIsLoggedAndTheWindowStillOpens)
     window.findChild<QAbstractButton *>("ButtonLog")->click();
     EXPECT_TRUE(log.isVisible());
     EXPECT_FALSE(log.isModal());
+}
+
+TEST(FormMain, EngineErrorsBecomeLogLinesWithThreadAndLevel)
+{
+    ScopedHome home;
+    ProgramFolder folder;
+    TFormMain window(folder.path());
+    TFormLog log;
+    window.setLogWindow(&log);
+    auto &logger = quillor::GetLogger();
+    ASSERT_FALSE(logger.AutoCreated()) << "the window owns the engine's log";
+    logger.LogMessage(nullptr, quillor::llError, "cannot open the output");
+    logger.LogMessage(nullptr, quillor::llInfo, "below the window's threshold");
+    ASSERT_EQ(log.lines().size(), 1);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^#\\d+\\.3: cannot open the output$"))
+                    .match(log.lines().first())
+                    .hasMatch())
+        << log.lines().first().toStdString();
 }
 
 TEST(FormMain, ClosingWritesSettingsAndBothWindowPositions)
