@@ -282,29 +282,32 @@ void TFFDecoder::ReadFileStreamInfo(TFileStreamInfo &info)
     info.Genre = metadata(meta, "genre");
 }
 
-void TFFDecoder::ReadAudioStreamInfo(int streamIndex, TAudioStreamInfo &info)
+template <typename Info>
+const AVStream *TFFDecoder::ReadCommonStreamInfo(int streamIndex, int mediaType, Info &info)
 {
-    info = TAudioStreamInfo{};
+    const bool audio = mediaType == AVMEDIA_TYPE_AUDIO;
+    const char *kind = audio ? "audio" : "video";
+    info = Info{};
     if (!context_) {
         ReportError(kWarning, kNotLoaded);
-        return;
+        return nullptr;
     }
     if (streamIndex < 0) {
-        streamIndex = firstAudioStream_;
+        streamIndex = audio ? firstAudioStream_ : firstVideoStream_;
         if (streamIndex < 0) {
-            ReportError(kError, "no audio stream.");
-            return;
+            ReportError(kError, FormatText("no %s stream.", kind));
+            return nullptr;
         }
     }
     if (streamIndex >= streamCount_) {
         ReportError(kError, FormatText("stream index #%d is invalid.", streamIndex));
-        return;
+        return nullptr;
     }
     AVStream *st = context_->streams[streamIndex];
     const AVCodecParameters *par = st->codecpar;
-    if (par->codec_type != AVMEDIA_TYPE_AUDIO) {
-        ReportError(kError, FormatText("stream #%d is not audio stream.", streamIndex));
-        return;
+    if (par->codec_type != mediaType) {
+        ReportError(kError, FormatText("stream #%d is not %s stream.", streamIndex, kind));
+        return nullptr;
     }
     repairTimeBase(st);
     info.Language = metadata(st->metadata, "language");
@@ -314,6 +317,15 @@ void TFFDecoder::ReadAudioStreamInfo(int streamIndex, TAudioStreamInfo &info)
     info.StreamDuration = st->duration;
     info.Duration = toMicroseconds(st->duration, st->time_base);
     info.BitRate = clampInt32(par->bit_rate);
+    return st;
+}
+
+void TFFDecoder::ReadAudioStreamInfo(int streamIndex, TAudioStreamInfo &info)
+{
+    const AVStream *st = ReadCommonStreamInfo(streamIndex, AVMEDIA_TYPE_AUDIO, info);
+    if (!st)
+        return;
+    const AVCodecParameters *par = st->codecpar;
     info.Channels = par->ch_layout.nb_channels;
     info.SampleRate = par->sample_rate;
     info.SampleFormat = par->format;
@@ -321,36 +333,10 @@ void TFFDecoder::ReadAudioStreamInfo(int streamIndex, TAudioStreamInfo &info)
 
 void TFFDecoder::ReadVideoStreamInfo(int streamIndex, TVideoStreamInfo &info)
 {
-    info = TVideoStreamInfo{};
-    if (!context_) {
-        ReportError(kWarning, kNotLoaded);
+    const AVStream *st = ReadCommonStreamInfo(streamIndex, AVMEDIA_TYPE_VIDEO, info);
+    if (!st)
         return;
-    }
-    if (streamIndex < 0) {
-        streamIndex = firstVideoStream_;
-        if (streamIndex < 0) {
-            ReportError(kError, "no video stream.");
-            return;
-        }
-    }
-    if (streamIndex >= streamCount_) {
-        ReportError(kError, FormatText("stream index #%d is invalid.", streamIndex));
-        return;
-    }
-    AVStream *st = context_->streams[streamIndex];
     const AVCodecParameters *par = st->codecpar;
-    if (par->codec_type != AVMEDIA_TYPE_VIDEO) {
-        ReportError(kError, FormatText("stream #%d is not video stream.", streamIndex));
-        return;
-    }
-    repairTimeBase(st);
-    info.Language = metadata(st->metadata, "language");
-    info.CodecName = codecName(par);
-    info.StreamStartTime = st->start_time;
-    info.StartTime = toMicroseconds(st->start_time, st->time_base);
-    info.StreamDuration = st->duration;
-    info.Duration = toMicroseconds(st->duration, st->time_base);
-    info.BitRate = clampInt32(par->bit_rate);
     info.Width = par->width;
     info.Height = par->height;
     const AVRational sar = st->sample_aspect_ratio.num ? st->sample_aspect_ratio : par->sample_aspect_ratio;

@@ -20,6 +20,7 @@
 
 struct AVCodecContext;
 struct AVFormatContext;
+struct AVStream;
 struct AVFrame;
 struct AVPacket;
 struct SwsContext;
@@ -157,6 +158,10 @@ public:
     std::int64_t PicturePTS() const { return picturePTS_; } // microseconds from the stream start, NoValue if unknown
 
 private:
+    // Checks the stream index and fills what audio and video streams share;
+    // the stream, or null after reporting why not.
+    template <typename Info>
+    const AVStream *ReadCommonStreamInfo(int streamIndex, int mediaType, Info &info);
     void SetStreamState();
     bool SeekCheck();
     bool IsStillImage() const;

@@ -3,6 +3,7 @@
 // not know fall back to the libraries' named options (AVOptions).
 
 #include "FFPresets.h"
+#include "FFUtils.h"
 #include "FFmpegImpl.h"
 
 #include <algorithm>
@@ -26,17 +27,6 @@ extern "C" {
 namespace quillor {
 
 namespace {
-
-std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char *fmt, ...)
-{
-    char buf[2048];
-    va_list ap;
-    va_start(ap, fmt);
-    vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    return buf;
-}
 
 [[noreturn]] void raise(const std::string &text) { throw FFmpegException(text); }
 
@@ -109,7 +99,7 @@ std::vector<uint16_t> parseMatrix(const std::string &text)
         std::string item = text.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
         m[i] = static_cast<uint16_t>(std::atoi(item.c_str()));
         if (comma == std::string::npos && i < 63)
-            raise(format("Syntax error in matrix \"%s\" at coeff %d", text.c_str(), i));
+            raise(FormatText("Syntax error in matrix \"%s\" at coeff %d", text.c_str(), i));
         pos = comma + 1;
     }
     return m;
@@ -132,7 +122,7 @@ int64_t ParseTime(const std::string &optName, const std::string &value, bool isD
 {
     int64_t us = 0;
     if (ff().av_parse_time(&us, value.c_str(), isDuration ? 1 : 0) < 0)
-        throw FFmpegException(format("Invalid %s specification for %s: %s", isDuration ? "duration" : "date",
+        throw FFmpegException(FormatText("Invalid %s specification for %s: %s", isDuration ? "duration" : "date",
                                      optName.c_str(), value.c_str()));
     return us;
 }
@@ -259,7 +249,7 @@ void TCustomFFmpeg::Impl::handleOption(const std::string &name, const std::strin
          [&](const std::string &v) {
              for (size_t i = 0; i < v.size(); ++i)
                  if (v[i] == ',' && i + 1 < v.size() && !std::strchr("gscp", v[i + 1]))
-                     raise(format("Invalid metadata type %c.", v[i + 1]));
+                     raise(FormatText("Invalid metadata type %c.", v[i + 1]));
          }},
         {"map_chapters", [&](const std::string &) {}},
         {"t",
@@ -276,7 +266,7 @@ void TCustomFFmpeg::Impl::handleOption(const std::string &name, const std::strin
              int idx = toInt(v.substr(0, colon));
              double scale = colon == std::string::npos ? 1.0 : toDouble(v.substr(colon + 1));
              if (idx >= kMaxStreams)
-                 raise(format("stream index over MAX_STREAMS(%d)", kMaxStreams));
+                 raise(FormatText("stream index over MAX_STREAMS(%d)", kMaxStreams));
              o.tsScale.emplace_back(idx, scale);
          }},
         {"timestamp",
@@ -363,7 +353,7 @@ void TCustomFFmpeg::Impl::handleOption(const std::string &name, const std::strin
              }
              AVPixelFormat f = ff().av_get_pix_fmt(v.c_str());
              if (f == AV_PIX_FMT_NONE)
-                 raise(format("Unknown pixel format requested: %s", v.c_str()));
+                 raise(FormatText("Unknown pixel format requested: %s", v.c_str()));
              o.pixFmt = f;
          }},
         {"intra", [&](const std::string &v) { o.intraOnly = toFlag(v); }},
@@ -413,7 +403,7 @@ void TCustomFFmpeg::Impl::handleOption(const std::string &name, const std::strin
              long idx = std::strtol(v.c_str(), &e1, 10);
              long val = colon == std::string::npos ? 0 : std::strtol(v.c_str() + colon + 1, &e2, 10);
              if (colon == std::string::npos || e1 != v.c_str() + colon || *e2 || idx < 0 || idx >= kMaxStreams)
-                 raise(format("Invalid value \"%s\" for option \"%s\", required syntax is \"index:value\"",
+                 raise(FormatText("Invalid value \"%s\" for option \"%s\", required syntax is \"index:value\"",
                               v.c_str(), "streamid"));
              o.streamIds.emplace_back(static_cast<int>(idx), static_cast<int>(val));
          }},
@@ -448,7 +438,7 @@ void TCustomFFmpeg::Impl::handleOption(const std::string &name, const std::strin
              }
              AVSampleFormat f = ff().av_get_sample_fmt(v.c_str());
              if (f == AV_SAMPLE_FMT_NONE)
-                 raise(format("Invalid sample format \"%s\"", v.c_str()));
+                 raise(FormatText("Invalid sample format \"%s\"", v.c_str()));
              o.sampleFmt = f;
          }},
         // subtitles
@@ -481,7 +471,7 @@ void TCustomFFmpeg::Impl::handleOption(const std::string &name, const std::strin
         bool ok = false;
         int64_t rate = ParseBitrate(value, ok);
         if (!ok || rate < 0) {
-            lastLibOptionMessage = format("Invalid value \"%s\" for option \"%s\"", value.c_str(), name.c_str());
+            lastLibOptionMessage = FormatText("Invalid value \"%s\" for option \"%s\"", value.c_str(), name.c_str());
             if (strict)
                 raise(lastLibOptionMessage);
             return;
@@ -494,7 +484,7 @@ void TCustomFFmpeg::Impl::handleOption(const std::string &name, const std::strin
     if (name == "absf" || name == "vbsf" || name == "sbsf") {
         std::string filter = value.substr(0, value.find('='));
         if (filter.empty() || !ff().av_bsf_get_by_name(filter.c_str()))
-            raise(format("Unknown bitstream filter %s", filter.c_str()));
+            raise(FormatText("Unknown bitstream filter %s", filter.c_str()));
         (name == "absf" ? o.absf : name == "vbsf" ? o.vbsf : o.sbsf).push_back(value);
         return;
     }
@@ -561,7 +551,7 @@ bool TCustomFFmpeg::Impl::libraryOption(const std::string &rawName, const std::s
     std::string name = trim(rawName);
     std::string value = unquote(rawValue);
     if (name.empty()) {
-        lastLibOptionMessage = format("Unrecognized option \"%s\"", rawName.c_str());
+        lastLibOptionMessage = FormatText("Unrecognized option \"%s\"", rawName.c_str());
         return false;
     }
     if (IsLegacyCodecOption(name)) {
@@ -611,8 +601,8 @@ bool TCustomFFmpeg::Impl::libraryOption(const std::string &rawName, const std::s
         r = tryCodec(name.substr(1));
     if (r == 1)
         return true;
-    lastLibOptionMessage = r == 0 ? format("Unrecognized option \"%s\"", name.c_str())
-                                  : format("Invalid value \"%s\" for option \"%s\"", value.c_str(), name.c_str());
+    lastLibOptionMessage = r == 0 ? FormatText("Unrecognized option \"%s\"", name.c_str())
+                                  : FormatText("Invalid value \"%s\" for option \"%s\"", value.c_str(), name.c_str());
     return false;
 }
 
@@ -634,7 +624,7 @@ void TCustomFFmpeg::Impl::loadPreset(const std::string &kind, const std::string 
     } else {
         std::ifstream in(name, std::ios::binary);
         if (!in)
-            raise(format("Preset \"%s\" not found", name.c_str()));
+            raise(FormatText("Preset \"%s\" not found", name.c_str()));
         std::ostringstream ss;
         ss << in.rdbuf();
         text = ss.str();
@@ -660,7 +650,7 @@ void TCustomFFmpeg::Impl::loadPreset(const std::string &kind, const std::string 
         std::string key = eq == std::string::npos ? line : trim(line.substr(0, eq));
         std::string val = eq == std::string::npos ? std::string() : trim(line.substr(eq + 1));
         if (key.empty() || val.empty())
-            raise(format("%s: Invalid syntax: \"%s\"", name.c_str(), line.c_str()));
+            raise(FormatText("%s: Invalid syntax: \"%s\"", name.c_str(), line.c_str()));
         std::string lk = lower(key);
         if (lk == "acodec")
             opt.audioCodec = val;
@@ -669,7 +659,7 @@ void TCustomFFmpeg::Impl::loadPreset(const std::string &kind, const std::string 
         else if (lk == "scodec")
             opt.subtitleCodec = val;
         else if (!libraryOption(key, val) && strict)
-            raise(format("%s\r\n%s: Invalid option or argument: \"%s\", parsed as \"%s\" = \"%s\"",
+            raise(FormatText("%s\r\n%s: Invalid option or argument: \"%s\", parsed as \"%s\" = \"%s\"",
                          lastLibOptionMessage.c_str(), name.c_str(), line.c_str(), key.c_str(), val.c_str()));
     }
 }

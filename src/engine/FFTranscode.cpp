@@ -4,6 +4,7 @@
 // trailer so that the output is a valid file in every case but an error.
 
 #include "FFTranscodeCodecs.h"
+#include "FFUtils.h"
 #include "FFmpegImpl.h"
 
 #include <algorithm>
@@ -22,17 +23,6 @@ extern "C" {
 namespace quillor {
 
 namespace {
-
-std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char *fmt, ...)
-{
-    char buf[2048];
-    va_list ap;
-    va_start(ap, fmt);
-    vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    return buf;
-}
 
 [[noreturn]] void raise(const std::string &text) { throw FFmpegException(text); }
 
@@ -287,7 +277,7 @@ struct Transcoder {
 
     std::string streamLabel(const OutStream &o)
     {
-        return format("#%d.%d (%s)", o.file, o.index, o.codec ? o.codec->name : o.copy ? "copy" : "?");
+        return FormatText("#%d.%d (%s)", o.file, o.index, o.codec ? o.codec->name : o.copy ? "copy" : "?");
     }
 
     // --- set-up ---------------------------------------------------------
@@ -306,7 +296,7 @@ struct Transcoder {
         if (!codec)
             codec = ff().avcodec_find_decoder(par->codec_id);
         if (!codec)
-            raise(format("Decoder (codec id %d) not found for input stream #%d.%d (%s)", int(par->codec_id), fileIndex,
+            raise(FormatText("Decoder (codec id %d) not found for input stream #%d.%d (%s)", int(par->codec_id), fileIndex,
                          is.st->index, typeName(par->codec_type)));
         is.dec = ff().avcodec_alloc_context3(codec);
         if (!is.dec || ff().avcodec_parameters_to_context(is.dec, par) < 0)
@@ -314,7 +304,7 @@ struct Transcoder {
         is.dec->pkt_timebase = is.st->time_base;
         is.dec->thread_count = opt.threads;
         if (ff().avcodec_open2(is.dec, codec, nullptr) < 0)
-            raise(format("Error while opening decoder for input stream #%d.%d (%s)", fileIndex, is.st->index,
+            raise(FormatText("Error while opening decoder for input stream #%d.%d (%s)", fileIndex, is.st->index,
                          typeName(par->codec_type)));
         is.decoding = true;
     }
@@ -337,7 +327,7 @@ struct Transcoder {
         int totalSpecs = 0;
         for (size_t f = 0; f < d.outputs.size(); ++f) {
             if (d.outputs[f].specs.empty())
-                raise(format("Output file #%d does not contain any stream", int(f)));
+                raise(FormatText("Output file #%d does not contain any stream", int(f)));
             totalSpecs += int(d.outputs[f].specs.size());
         }
         if (!opt.maps.empty() && int(opt.maps.size()) != totalSpecs)
@@ -356,13 +346,13 @@ struct Transcoder {
                     const TaskStreamMap &m = opt.maps[mapIndex++];
                     if (m.file < 0 || m.file >= int(d.inputs.size()) || m.stream < 0 ||
                         m.stream >= int(d.inputs[m.file].ctx->nb_streams))
-                        raise(format("Could not find input stream #%d.%d", m.file, m.stream));
+                        raise(FormatText("Could not find input stream #%d.%d", m.file, m.stream));
                     if (m.syncFile < 0 || m.syncFile >= int(d.inputs.size()) || m.syncStream < 0 ||
                         m.syncStream >= int(d.inputs[m.syncFile].ctx->nb_streams))
-                        raise(format("Could not find sync stream #%d.%d", m.syncFile, m.syncStream));
+                        raise(FormatText("Could not find sync stream #%d.%d", m.syncFile, m.syncStream));
                     AVMediaType it = d.inputs[m.file].ctx->streams[m.stream]->codecpar->codec_type;
                     if (it != type)
-                        raise(format("Codec type mismatch for mapping #%d.%d (%s) -> #%d.%d (%s)", m.file, m.stream,
+                        raise(FormatText("Codec type mismatch for mapping #%d.%d (%s) -> #%d.%d (%s)", m.file, m.stream,
                                      typeName(it), int(f), int(k), typeName(type)));
                     o.sourceOf.push_back(d.inputs[m.file].firstStream + m.stream);
                 } else if (d.joining) {
@@ -373,12 +363,12 @@ struct Transcoder {
                         any = any || s >= 0;
                     }
                     if (o.sourceOf[0] < 0 && !any)
-                        raise(format("Could not find input stream matching output stream #%d.%d (%s)", int(f),
+                        raise(FormatText("Could not find input stream matching output stream #%d.%d (%s)", int(f),
                                      int(k), typeName(type)));
                 } else {
                     int s = bestStream(0, int(d.inputs.size()), type);
                     if (s < 0)
-                        raise(format("Could not find input stream matching output stream #%d.%d (%s)", int(f),
+                        raise(FormatText("Could not find input stream matching output stream #%d.%d (%s)", int(f),
                                      int(k), typeName(type)));
                     o.sourceOf.push_back(s);
                 }
@@ -435,10 +425,10 @@ struct Transcoder {
             raise("Error opening filters!");
         if (!sar.num || !sar.den)
             sar = AVRational{1, 1};
-        std::string args = format("video_size=%dx%d:pix_fmt=%d:time_base=1/1000000:pixel_aspect=%d/%d", w, h, fmt,
+        std::string args = FormatText("video_size=%dx%d:pix_fmt=%d:time_base=1/1000000:pixel_aspect=%d/%d", w, h, fmt,
                                   sar.num, sar.den);
         if (rate.num && rate.den)
-            args += format(":frame_rate=%d/%d", rate.num, rate.den);
+            args += FormatText(":frame_rate=%d/%d", rate.num, rate.den);
         int r = ff().avfilter_graph_create_filter(&o.bsrc, ff().avfilter_get_by_name("buffer"), "src", args.c_str(),
                                                   nullptr, o.graph);
         if (r >= 0)
@@ -451,7 +441,7 @@ struct Transcoder {
 
         std::string chain = o.spec->filters.empty() ? std::string("null") : o.spec->filters;
         if (o.enc)
-            chain += format(",scale=%d:%d,format=%s", o.enc->width, o.enc->height,
+            chain += FormatText(",scale=%d:%d,format=%s", o.enc->width, o.enc->height,
                             ff().av_get_pix_fmt_name(o.enc->pix_fmt));
         AVFilterInOut *outputs = ff().avfilter_inout_alloc();
         AVFilterInOut *inputs = ff().avfilter_inout_alloc();
@@ -488,7 +478,7 @@ struct Transcoder {
         o.codec = ChooseEncoder(o.spec->codecName, AVMEDIA_TYPE_VIDEO, d.outputs[o.file].format, fileName,
                                 allowsExperimental(*o.spec), d.self, error);
         if (!o.codec)
-            raise(error.rfind("Encoder", 0) == 0 ? error + format(" for output stream #%d.%d (video)", o.file, o.index)
+            raise(error.rfind("Encoder", 0) == 0 ? error + FormatText(" for output stream #%d.%d (video)", o.file, o.index)
                                                  : error);
         if (dec->pix_fmt == AV_PIX_FMT_NONE)
             raise("Video pixel format is unknown, stream cannot be encoded");
@@ -569,7 +559,7 @@ struct Transcoder {
             std::sort(o.forcedKeyFrames.begin(), o.forcedKeyFrames.end());
         }
         if (ff().avcodec_open2(e, o.codec, nullptr) < 0)
-            raise(format("Error while opening encoder for output stream #%d.%d (video) - maybe incorrect parameters "
+            raise(FormatText("Error while opening encoder for output stream #%d.%d (video) - maybe incorrect parameters "
                          "such as bit_rate, rate, width or height. Please check error log message to find out more "
                          "detail information.",
                          o.file, o.index));
@@ -587,18 +577,18 @@ struct Transcoder {
             o.enc->flags |= AV_CODEC_FLAG_PASS1;
             o.passLog = fopen(name.c_str(), "wb");
             if (!o.passLog)
-                raise(format("Cannot write log file %s for pass-1 encoding", name.c_str()));
+                raise(FormatText("Cannot write log file %s for pass-1 encoding", name.c_str()));
         } else {
             o.enc->flags |= AV_CODEC_FLAG_PASS2;
             std::ifstream in(name, std::ios::binary);
             if (!in)
-                raise(format("Cannot read file: Error reading log file \"%s\" for pass-2 encoding", name.c_str()));
+                raise(FormatText("Cannot read file: Error reading log file \"%s\" for pass-2 encoding", name.c_str()));
             std::ostringstream ss;
             ss << in.rdbuf();
             std::string text = ss.str();
             o.enc->stats_in = static_cast<char *>(ff().av_malloc(text.size() + 1));
             if (!o.enc->stats_in)
-                raise(format("Could not allocate file buffer: Error reading log file \"%s\" for pass-2 encoding",
+                raise(FormatText("Could not allocate file buffer: Error reading log file \"%s\" for pass-2 encoding",
                              name.c_str()));
             std::memcpy(o.enc->stats_in, text.c_str(), text.size() + 1);
         }
@@ -612,7 +602,7 @@ struct Transcoder {
         o.codec = ChooseEncoder(o.spec->codecName, AVMEDIA_TYPE_AUDIO, d.outputs[o.file].format, fileName,
                                 allowsExperimental(*o.spec), d.self, error);
         if (!o.codec)
-            raise(error.rfind("Encoder", 0) == 0 ? error + format(" for output stream #%d.%d (audio)", o.file, o.index)
+            raise(error.rfind("Encoder", 0) == 0 ? error + FormatText(" for output stream #%d.%d (audio)", o.file, o.index)
                                                  : error);
         o.enc = ff().avcodec_alloc_context3(o.codec);
         if (!o.enc)
@@ -637,7 +627,7 @@ struct Transcoder {
         if (oc->oformat->flags & AVFMT_GLOBALHEADER)
             e->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         if (ff().avcodec_open2(e, o.codec, nullptr) < 0)
-            raise(format("Error while opening encoder for output stream #%d.%d (audio) - maybe incorrect parameters "
+            raise(FormatText("Error while opening encoder for output stream #%d.%d (audio) - maybe incorrect parameters "
                          "such as bit_rate, rate, width or height. Please check error log message to find out more "
                          "detail information.",
                          o.file, o.index));
@@ -678,7 +668,7 @@ struct Transcoder {
                 else if (o.spec->type == AVMEDIA_TYPE_AUDIO)
                     setupAudioEncoder(o, oc, out.name);
                 else
-                    raise(format("Subtitle encoding failed for output stream #%d.%d; only copying is supported",
+                    raise(FormatText("Subtitle encoding failed for output stream #%d.%d; only copying is supported",
                                  o.file, o.index));
                 o.st = ff().avformat_new_stream(oc, nullptr);
                 if (!o.st)
@@ -706,7 +696,7 @@ struct Transcoder {
                     r = ff().av_bsf_init(o.bsf);
                 }
                 if (r < 0)
-                    raise(format("Unknown bitstream filter %s", chain.c_str()));
+                    raise(FormatText("Unknown bitstream filter %s", chain.c_str()));
                 ff().avcodec_parameters_copy(o.st->codecpar, o.bsf->par_out);
             }
         }
@@ -715,7 +705,7 @@ struct Transcoder {
             // the first input's tags go along unless the task set its own
             ff().av_dict_copy(&out.ctx->metadata, d.inputs[0].ctx->metadata, AV_DICT_DONT_OVERWRITE);
             if (ff().avformat_write_header(out.ctx, nullptr) < 0)
-                raise(format("Could not write header for output file #%d (incorrect codec parameters ?)", int(f)));
+                raise(FormatText("Could not write header for output file #%d (incorrect codec parameters ?)", int(f)));
             out.headerWritten = true;
         }
         if (d.verbosity >= 0) {
@@ -763,7 +753,7 @@ struct Transcoder {
                 ff().av_packet_unref(p);
             }
         }
-        std::string text = format("%s failed for stream %d, codec %s: ", o.bsf->filter->name, o.st->index,
+        std::string text = FormatText("%s failed for stream %d, codec %s: ", o.bsf->filter->name, o.st->index,
                                   o.copy ? "copy" : o.codec->name) +
                            AvErrorString(r);
         if (opt.xerror)
@@ -1078,7 +1068,7 @@ struct Transcoder {
             if (r >= 0 && o.spec->volume != 256)
                 ff().av_opt_set_double(o.swr, "rematrix_volume", o.spec->volume / 256.0, 0);
             if (r < 0 || ff().swr_init(o.swr) < 0)
-                raise(format("Can not resample %d channels @ %d Hz to %d channels @ %d Hz", f->ch_layout.nb_channels,
+                raise(FormatText("Can not resample %d channels @ %d Hz to %d channels @ %d Hz", f->ch_layout.nb_channels,
                              f->sample_rate, e->ch_layout.nb_channels, e->sample_rate));
             o.swrRate = f->sample_rate;
             o.swrFmt = f->format;
@@ -1143,7 +1133,7 @@ struct Transcoder {
 
     void decodeError(InStream &is)
     {
-        std::string text = format("Error while decoding stream #%d.%d (%s)", is.file, is.st->index,
+        std::string text = FormatText("Error while decoding stream #%d.%d (%s)", is.file, is.st->index,
                                   typeName(is.st->codecpar->codec_type));
         if (opt.xerror)
             raise(text);

@@ -3,6 +3,7 @@
 // The loop itself is in FFTranscode.cpp, the option table in FFOptions.cpp.
 
 #include "FFmpeg.h"
+#include "FFUtils.h"
 
 #include "FFmpegImpl.h"
 #include "MainThreadQueue.h"
@@ -20,17 +21,6 @@
 namespace quillor {
 
 namespace {
-
-std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char *fmt, ...)
-{
-    char buf[2048];
-    va_list ap;
-    va_start(ap, fmt);
-    vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    return buf;
-}
 
 // Waits for an event; a main thread keeps serving queued calls meanwhile,
 // since the worker may be blocked sending one to it.
@@ -117,7 +107,7 @@ std::string AvErrorString(int code)
 {
     char buf[256] = {0};
     if (ff().av_strerror(code, buf, sizeof buf) < 0)
-        return format("Error number %d occurred", code);
+        return FormatText("Error number %d occurred", code);
     return buf;
 }
 
@@ -408,11 +398,11 @@ const AVCodec *findCodecByName(const std::string &name, AVMediaType type, bool e
     const AVCodec *c = encoder ? ff().avcodec_find_encoder_by_name(name.c_str())
                                : ff().avcodec_find_decoder_by_name(name.c_str());
     if (!c) {
-        error = format("Unknown %s '%s'", kind, name.c_str());
+        error = FormatText("Unknown %s '%s'", kind, name.c_str());
         return nullptr;
     }
     if (c->type != type) {
-        error = format("Invalid %s type '%s'", kind, name.c_str());
+        error = FormatText("Invalid %s type '%s'", kind, name.c_str());
         return nullptr;
     }
     return c;
@@ -426,7 +416,7 @@ bool TCustomFFmpeg::Impl::openInput(const std::string &fileName)
     if (!opt.forcedFormat.empty()) {
         forced = ff().av_find_input_format(opt.forcedFormat.c_str());
         if (!forced)
-            throw FFmpegException(format("Unknown input format: \"%s\"", opt.forcedFormat.c_str()));
+            throw FFmpegException(FormatText("Unknown input format: \"%s\"", opt.forcedFormat.c_str()));
         opt.forcedFormat.clear();
     }
     AVFormatContext *ic = ff().avformat_alloc_context();
@@ -441,10 +431,10 @@ bool TCustomFFmpeg::Impl::openInput(const std::string &fileName)
             ff().av_dict_set(&demuxerOptions, "channels", std::to_string(opt.channels).c_str(), 0);
         if (opt.frameRate.num)
             ff().av_dict_set(&demuxerOptions, "framerate",
-                             format("%d/%d", opt.frameRate.num, opt.frameRate.den).c_str(), 0);
+                             FormatText("%d/%d", opt.frameRate.num, opt.frameRate.den).c_str(), 0);
         if (opt.frameWidth > 0)
             ff().av_dict_set(&demuxerOptions, "video_size",
-                             format("%dx%d", opt.frameWidth, opt.frameHeight).c_str(), 0);
+                             FormatText("%dx%d", opt.frameWidth, opt.frameHeight).c_str(), 0);
         if (opt.pixFmt != AV_PIX_FMT_NONE)
             ff().av_dict_set(&demuxerOptions, "pixel_format", ff().av_get_pix_fmt_name(opt.pixFmt), 0);
     }
@@ -507,7 +497,7 @@ bool TCustomFFmpeg::Impl::openInput(const std::string &fileName)
     ioStamp = NowMicros();
     r = ff().avformat_find_stream_info(ic, nullptr);
     if (r < 0 && verbosity >= 0) {
-        std::string text = format("%s: could not find codec parameters", fileName.c_str());
+        std::string text = FormatText("%s: could not find codec parameters", fileName.c_str());
         log(llInfo, "%s", text.c_str());
         CloseInputContext(&ic);
         std::lock_guard<std::mutex> l(stateMutex);
@@ -629,12 +619,12 @@ int TCustomFFmpeg::Impl::openOutput(const std::string &fileName, bool join)
     if (!opt.forcedFormat.empty()) {
         fmt = ff().av_guess_format(opt.forcedFormat.c_str(), nullptr, nullptr);
         if (!fmt)
-            return fail(format("Requested output format '%s' is not a suitable output format",
+            return fail(FormatText("Requested output format '%s' is not a suitable output format",
                                opt.forcedFormat.c_str()));
     } else {
         fmt = ff().av_guess_format(nullptr, fileName.c_str(), nullptr);
         if (!fmt)
-            return fail(format("Unable to find a suitable output format for '%s'", fileName.c_str()));
+            return fail(FormatText("Unable to find a suitable output format for '%s'", fileName.c_str()));
     }
     AVFormatContext *oc = nullptr;
     std::string url = MapFileNameForLibrary(fileName);
